@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing the panel need.
+# Does nothing when they are all present. Needs root (or sudo) to install.
+set -euo pipefail
+
+PACKAGES=(
+  g++ cmake ninja-build pkg-config googletest libgtest-dev
+  qt6-base-dev qt6-multimedia-dev libgl-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  libespeak-ng-dev espeak-ng-data espeak-ng
+  libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
+  fonts-liberation xvfb xauth imagemagick sox ffmpeg
+  clang libclang-rt-dev dpkg-dev file
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
