@@ -55,7 +55,9 @@ QString panel3Text(Rule rule, QStringView name) {
 
 } // namespace
 
-std::span<const Destination> destinationTable() { return kTable; }
+std::span<const Destination> destinationTable() {
+    return kTable;
+}
 
 const Destination* findDestination(QStringView code) {
     for (const Destination& row : kTable)

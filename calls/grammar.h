@@ -38,9 +38,9 @@ struct PanelChange {
 // and hidden Panel7 before it applies this; a form that leaves them unchanged keeps that state.
 struct CallResult {
     CallKind kind = CallKind::Counter;
-    PanelChange panel3; // ticket or name line
-    PanelChange panel7; // priority line
-    PanelChange panel8; // destination line
+    PanelChange panel3;   // ticket or name line
+    PanelChange panel7;   // priority line
+    PanelChange panel8;   // destination line
     QString xsenha;       // the call's name or ticket text
     QString announcement; // the phrase to speak (may begin with a blank, may hold a CR)
     int counter = 0;      // counter calls: the counter number

@@ -33,10 +33,12 @@ constexpr bool digitAt(QStringView text, qsizetype pos, char16_t lo = u'0', char
 // The pieces one after another, in one allocation.
 inline QString concat(std::initializer_list<QStringView> pieces) {
     qsizetype size = 0;
-    for (QStringView p : pieces) size += p.size();
+    for (QStringView p : pieces)
+        size += p.size();
     QString out;
     out.reserve(size);
-    for (QStringView p : pieces) out.append(p);
+    for (QStringView p : pieces)
+        out.append(p);
     return out;
 }
 

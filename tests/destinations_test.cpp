@@ -57,7 +57,9 @@ const Row kExpected[] = {
     {"99", "ELETROCARDIOGRAMA", " favor comparecer ao ELETROCARDIOGRAMA", 'N'},
 };
 
-QString u8(const char* s) { return QString::fromUtf8(s); }
+QString u8(const char* s) {
+    return QString::fromUtf8(s);
+}
 
 QString expectedPanel3(char rule, const QString& name) {
     if (rule == 'N') return name;
@@ -117,23 +119,37 @@ void expectFallback(const QString& code, const QString& name) {
 
 TEST(Destinations, EveryOtherTwoDigitCodeIsAConsultingRoom) {
     std::set<QString> inTable;
-    for (const Row& row : kExpected) inTable.insert(u8(row.code));
+    for (const Row& row : kExpected)
+        inTable.insert(u8(row.code));
     int fallbacks = 0;
     for (int n = 0; n <= 99; ++n) {
         const QString code = QString::number(n).rightJustified(2, u'0');
         if (inTable.count(code)) continue;
         ++fallbacks;
-        for (const QString& name : kNames) expectFallback(code, name);
+        for (const QString& name : kNames)
+            expectFallback(code, name);
     }
     EXPECT_EQ(fallbacks, 70);
 }
 
 TEST(Destinations, CodesAreComparedAsText) {
-    const QString codes[] = {u"X5"_s, u"A0"_s, u" 5"_s, u"-5"_s, u"+5"_s, u"é9"_s,
-                             u"3"_s,  u"300"_s, u""_s, u"４１"_s, u"41 "_s, u" 41"_s,
-                             QString(QChar(0)) + u"5"_s, QString(QChar(0xD800)) + u"5"_s};
+    const QString codes[] = {u"X5"_s,
+                             u"A0"_s,
+                             u" 5"_s,
+                             u"-5"_s,
+                             u"+5"_s,
+                             u"é9"_s,
+                             u"3"_s,
+                             u"300"_s,
+                             u""_s,
+                             u"４１"_s,
+                             u"41 "_s,
+                             u" 41"_s,
+                             QString(QChar(0)) + u"5"_s,
+                             QString(QChar(0xD800)) + u"5"_s};
     for (const QString& code : codes)
-        for (const QString& name : kNames) expectFallback(code, name);
+        for (const QString& name : kNames)
+            expectFallback(code, name);
 }
 
 TEST(Destinations, MessagesWithCodesOutsideTheTable) {

@@ -22,8 +22,10 @@ static void PrintTo(CallKind kind, std::ostream* os) {
 
 static void PrintTo(const PanelChange& p, std::ostream* os) {
     *os << "{text ";
-    if (p.text) PrintTo(*p.text, os);
-    else *os << "unchanged";
+    if (p.text)
+        PrintTo(*p.text, os);
+    else
+        *os << "unchanged";
     *os << ", font " << (p.fontSize ? std::to_string(*p.fontSize) : "unchanged") << ", visible "
         << (p.visible ? (*p.visible ? "true" : "false") : "unchanged") << "}";
 }
@@ -32,9 +34,15 @@ namespace {
 
 // Panel expectations.
 const PanelChange kKeep{};
-PanelChange text(const QString& t) { return {t, {}, {}}; }
-PanelChange textFont(const QString& t, int font) { return {t, font, {}}; }
-PanelChange shown(const QString& t, int font) { return {t, font, true}; }
+PanelChange text(const QString& t) {
+    return {t, {}, {}};
+}
+PanelChange textFont(const QString& t, int font) {
+    return {t, font, {}};
+}
+PanelChange shown(const QString& t, int font) {
+    return {t, font, true};
+}
 
 const QString kTwentyBlanks = u"                    "_s;
 
@@ -136,17 +144,17 @@ std::vector<FormCase> formCases(int nome, int servico) {
          text(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn 2"_s), kKeep, text(u"Guichê 1"_s),
          u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn"_s,
          u"Senha ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn 2, Guichê 1"_s, 1, 2, 1},
-        {u"03015"_s, C, text(u" 15"_s), kKeep, text(u"Guichê 3"_s), u""_s,
-         u"Senha  15, Guichê 3"_s, 3, 15, 1},
-        {u"0101"_s, C, text(u" 1"_s), kKeep, text(u"Guichê 1"_s), u""_s, u"Senha  1, Guichê 1"_s,
-         1, 1, 1},
+        {u"03015"_s, C, text(u" 15"_s), kKeep, text(u"Guichê 3"_s), u""_s, u"Senha  15, Guichê 3"_s,
+         3, 15, 1},
+        {u"0101"_s, C, text(u" 1"_s), kKeep, text(u"Guichê 1"_s), u""_s, u"Senha  1, Guichê 1"_s, 1,
+         1, 1},
         {u"00000"_s, C, text(u" 0"_s), kKeep, text(u"Guichê 0"_s), u""_s, u"Senha  0, Guichê 0"_s,
          0, 0, 1},
         {u"99999 X Y"_s, C, text(u" X Y 999"_s), kKeep, text(u"Guichê 99"_s), u" X Y"_s,
          u"Senha  X Y 999, Guichê 99"_s, 99, 999, 1},
         {u"01001"_s + nulAndSurrogate, C, text(nulAndSurrogate + u" 1"_s), kKeep,
-         text(u"Guichê 1"_s), nulAndSurrogate, u"Senha "_s + nulAndSurrogate + u" 1, Guichê 1"_s,
-         1, 1, 1},
+         text(u"Guichê 1"_s), nulAndSurrogate, u"Senha "_s + nulAndSurrogate + u" 1, Guichê 1"_s, 1,
+         1, 1},
         {u"01001CR*2"_s, C, text(u"CR*2 1"_s), kKeep, text(u"Guichê 1"_s), u"CR*2"_s,
          u"Senha CR*2 1, Guichê 1"_s, 1, 1, 1},
         // The integer rule's other notations in the number positions.
@@ -207,7 +215,9 @@ TEST(TextPos, PiecesAreShorterOrEmptyWhereTheTextEnds) {
     EXPECT_EQ(textpos::concat({u"a", u"", u"bc"}), u"abc"_s);
 }
 
-TEST(Grammar, EveryFormSetsItsPanelsTextsAndFonts) { checkForms(61, 37); }
+TEST(Grammar, EveryFormSetsItsPanelsTextsAndFonts) {
+    checkForms(61, 37);
+}
 
 TEST(Grammar, FontSizesComeFromTheConfiguration) {
     checkForms(12, 90);
@@ -219,19 +229,19 @@ TEST(Grammar, RecognisesTheFormByItsPrefix) {
         QString message;
         CallKind kind;
     } cases[] = {
-        {u"refresh"_s, CallKind::Refresh},        {u"refresh "_s, CallKind::Counter},
-        {u"Refresh"_s, CallKind::Counter},        {u"refresh\r\n"_s, CallKind::Counter},
-        {u" refresh"_s, CallKind::Counter},       {u"refresh\0"_s, CallKind::Counter},
-        {u"REFRESH"_s, CallKind::Counter},        {u""_s, CallKind::Counter},
-        {u"CR*"_s, CallKind::RiskRoom},           {u"CR*2JOANA"_s, CallKind::RiskRoom},
-        {u"cr*2JOANA"_s, CallKind::Counter},      {u"Cr*2JOANA"_s, CallKind::Counter},
-        {u"CR"_s, CallKind::Counter},             {u"CR+"_s, CallKind::Counter},
-        {u" CR*"_s, CallKind::Counter},           {u"MD*"_s, CallKind::Consulting},
-        {u"md*41A"_s, CallKind::Counter},         {u"MD*41A"_s, CallKind::Consulting},
-        {u"AC*"_s, CallKind::ReceptionDesk},      {u"ac*A"_s, CallKind::Counter},
-        {u"RE*"_s, CallKind::Reception},          {u"RE*refresh"_s, CallKind::Reception},
-        {u"Re*A"_s, CallKind::Counter},           {u"MD*CR*"_s, CallKind::Consulting},
-        {u"CR*MD*"_s, CallKind::RiskRoom},        {u"ＣR*A"_s, CallKind::Counter},
+        {u"refresh"_s, CallKind::Refresh},   {u"refresh "_s, CallKind::Counter},
+        {u"Refresh"_s, CallKind::Counter},   {u"refresh\r\n"_s, CallKind::Counter},
+        {u" refresh"_s, CallKind::Counter},  {u"refresh\0"_s, CallKind::Counter},
+        {u"REFRESH"_s, CallKind::Counter},   {u""_s, CallKind::Counter},
+        {u"CR*"_s, CallKind::RiskRoom},      {u"CR*2JOANA"_s, CallKind::RiskRoom},
+        {u"cr*2JOANA"_s, CallKind::Counter}, {u"Cr*2JOANA"_s, CallKind::Counter},
+        {u"CR"_s, CallKind::Counter},        {u"CR+"_s, CallKind::Counter},
+        {u" CR*"_s, CallKind::Counter},      {u"MD*"_s, CallKind::Consulting},
+        {u"md*41A"_s, CallKind::Counter},    {u"MD*41A"_s, CallKind::Consulting},
+        {u"AC*"_s, CallKind::ReceptionDesk}, {u"ac*A"_s, CallKind::Counter},
+        {u"RE*"_s, CallKind::Reception},     {u"RE*refresh"_s, CallKind::Reception},
+        {u"Re*A"_s, CallKind::Counter},      {u"MD*CR*"_s, CallKind::Consulting},
+        {u"CR*MD*"_s, CallKind::RiskRoom},   {u"ＣR*A"_s, CallKind::Counter},
         {u"03015A"_s, CallKind::Counter},
     };
     for (const auto& c : cases)
@@ -254,13 +264,27 @@ TEST(Grammar, CounterCallWithoutWholeNumbersFailsNamingTheText) {
         QString message;
         QString offending; // the piece that the error names
     } cases[] = {
-        {u"cr*2JOANA"_s, u"cr"_s},   {u"refresh "_s, u"re"_s},  {u"Refresh"_s, u"Re"_s},
-        {u"refresh\r\n"_s, u"re"_s}, {u""_s, u""_s},            {u"1"_s, u""_s},
-        {u"12"_s, u""_s},            {u"ab015X"_s, u"ab"_s},    {u"01abcX"_s, u"abc"_s},
-        {u"0115 A"_s, u"15 "_s},     {u"1 015"_s, u"1 "_s},     {u"0x015"_s, u"0x"_s},
-        {u"01$"_s, u"$"_s},          {u"01-"_s, u"-"_s},        {u"CR"_s, u"CR"_s},
-        {u"ＣR*1"_s, u"ＣR"_s},      {u"01 1 X"_s, u" 1 "_s},   {u"0\r015"_s, u"0\r"_s},
-        {u"010\n5"_s, u"0\n5"_s},    {u"٣٣015"_s, u"٣٣"_s},     {u"01٣15"_s, u"٣15"_s},
+        {u"cr*2JOANA"_s, u"cr"_s},
+        {u"refresh "_s, u"re"_s},
+        {u"Refresh"_s, u"Re"_s},
+        {u"refresh\r\n"_s, u"re"_s},
+        {u""_s, u""_s},
+        {u"1"_s, u""_s},
+        {u"12"_s, u""_s},
+        {u"ab015X"_s, u"ab"_s},
+        {u"01abcX"_s, u"abc"_s},
+        {u"0115 A"_s, u"15 "_s},
+        {u"1 015"_s, u"1 "_s},
+        {u"0x015"_s, u"0x"_s},
+        {u"01$"_s, u"$"_s},
+        {u"01-"_s, u"-"_s},
+        {u"CR"_s, u"CR"_s},
+        {u"ＣR*1"_s, u"ＣR"_s},
+        {u"01 1 X"_s, u" 1 "_s},
+        {u"0\r015"_s, u"0\r"_s},
+        {u"010\n5"_s, u"0\n5"_s},
+        {u"٣٣015"_s, u"٣٣"_s},
+        {u"01٣15"_s, u"٣15"_s},
         {u"01%1%1"_s, u"%1%"_s},
     };
     for (const auto& c : cases) {
@@ -364,15 +388,16 @@ Outcome checkInvariants(const QString& T, int nome, int servico) {
 
 // Random texts that start with a known prefix, digits, or anything at all.
 QByteArray randomMessage(std::mt19937& gen) {
-    static const char* const starts[] = {"CR*", "MD*", "AC*", "RE*", "MD*4", "CR*1", "01", "0101",
-                                         "",    "",    "refresh"};
+    static const char* const starts[] = {"CR*", "MD*",  "AC*", "RE*", "MD*4",   "CR*1",
+                                         "01",  "0101", "",    "",    "refresh"};
     std::uniform_int_distribution<int> pickStart(0, std::size(starts) - 1);
     std::uniform_int_distribution<int> length(0, 60);
     std::uniform_int_distribution<int> byte(0, 255);
     std::uniform_int_distribution<int> digit('0', '9');
     std::bernoulli_distribution digitFirst(0.3);
     QByteArray bytes = starts[pickStart(gen)];
-    for (int n = length(gen); n > 0; --n) bytes.append(char(digitFirst(gen) ? digit(gen) : byte(gen)));
+    for (int n = length(gen); n > 0; --n)
+        bytes.append(char(digitFirst(gen) ? digit(gen) : byte(gen)));
     return bytes;
 }
 
@@ -395,7 +420,8 @@ TEST(Grammar, RandomUtf16CodeUnits) {
     std::uniform_int_distribution<int> pickStart(0, std::size(starts) - 1);
     for (int i = 0; i < 5000 && !::testing::Test::HasFailure(); ++i) {
         QString T = starts[pickStart(gen)];
-        for (int n = length(gen); n > 0; --n) T.append(QChar(char16_t(unit(gen))));
+        for (int n = length(gen); n > 0; --n)
+            T.append(QChar(char16_t(unit(gen))));
         checkInvariants(T, 61, 37);
     }
 }

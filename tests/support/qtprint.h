@@ -22,4 +22,6 @@ inline void PrintTo(QStringView text, std::ostream* os) {
     *os << '"';
 }
 
-inline void PrintTo(const QString& text, std::ostream* os) { PrintTo(QStringView(text), os); }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    PrintTo(QStringView(text), os);
+}
