@@ -7,6 +7,7 @@
 #include "db/fields.h"
 #include "db/recordbuffer.h"
 #include "db/transaction.h"
+#include "tests/support/printers.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -64,8 +64,8 @@ struct CallRow {
     int secondsIntoDay = 0;
     int guiche = 0;
     int senha = 0;
-    std::optional<QString> status;
-    std::optional<QString> chamou;
+    std::optional<QString> status = std::nullopt;
+    std::optional<QString> chamou = std::nullopt;
     int order = 0;
 };
 
