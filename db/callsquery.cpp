@@ -111,11 +111,10 @@ void CallsQuery::fetchRows(int count) {
 
 void CallsQuery::failFetch(const FbStatus& status) {
     // The cursor is not used again after a failed fetch: Firebird may answer the next one
-    // with a clean end of data, and the list would look complete.
+    // with a clean end of data, and the list would look complete. The statement goes with it
+    // (the next open prepares it again), so that no half-closed cursor is left behind.
     m_database.raise(status, [this] {
-        FbStatus ignored;
-        client().dsql_free_statement(ignored.vector(), &m_statement, DSQL_close);
-        m_cursorOpen = false;
+        releaseStatement();
         discardRecords();
     });
 }
@@ -128,7 +127,8 @@ void CallsQuery::close() {
         client().dsql_free_statement(status.vector(), &m_statement, DSQL_close);
     }
     discardRecords();
-    if (status.failed()) m_database.raise(status);
+    // A cursor that failed to close is not reused: the next open prepares the statement again.
+    if (status.failed()) m_database.raise(status, [this] { releaseStatement(); });
 }
 
 void CallsQuery::requery() {

@@ -427,6 +427,40 @@ TEST_F(ColumnTypes, TypeMismatchNamesTheFieldAndBothTypes) {
     }
 }
 
+// A computed INDICE that divides by zero for one call: the error comes while that row is
+// fetched, after the first rows were shown.
+TEST_F(ColumnTypes, FailedFetchClosesTheListAndKeepsTheConnection) {
+    createWith(QStringLiteral("computed.FDB"),
+               QStringLiteral("INDICE INTEGER NOT NULL PRIMARY KEY,\n  CODIGOPAC INTEGER NOT NULL,"),
+               QStringLiteral("CODIGOPAC INTEGER NOT NULL,\n"
+                              "  INDICE COMPUTED BY (CAST(100 / (CODIGOPAC - 5) AS INTEGER)),"));
+    station->execute(QStringLiteral(
+        "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 30) DO BEGIN "
+        "INSERT INTO GUICHELISTA (CODIGOPAC, DATA, GUICHE, SENHA, DATAUSER2) VALUES "
+        "(:I, CURRENT_DATE, 1, :I, DATEADD(:I SECOND TO CAST(CURRENT_DATE AS TIMESTAMP))); "
+        "I = I + 1; END END"));
+    GUICHELISTA->setFetchStep(12);
+    QSignalSpy failures(GUICHELISTA.get(), &CallsQuery::fetchFailed);
+    GUICHELISTA->open();
+    EXPECT_EQ(GUICHELISTA->rowCount(), 12);
+    while (GUICHELISTA->canFetchMore()) GUICHELISTA->fetchMore();
+    ASSERT_EQ(failures.count(), 1);
+    EXPECT_EQ(failures.first().first().toString(),
+              QStringLiteral("arithmetic exception, numeric overflow, or string truncation\n"
+                             "Integer divide by zero.  The code attempted to divide an integer "
+                             "value by an integer divisor of zero"));
+    EXPECT_FALSE(GUICHELISTA->isActive());
+    EXPECT_FALSE(GUICHELISTA->atEnd());
+    EXPECT_EQ(GUICHELISTA->rowCount(), 0);
+    EXPECT_TRUE(Fatura->connected()) << "only a lost connection is dropped";
+
+    station->execute(QStringLiteral("DELETE FROM GUICHELISTA WHERE CODIGOPAC = 5"));
+    GUICHELISTA->open();
+    while (GUICHELISTA->canFetchMore()) GUICHELISTA->fetchMore();
+    EXPECT_EQ(GUICHELISTA->rowCount(), 29);
+    EXPECT_EQ(failures.count(), 1);
+}
+
 TEST(Dialect, LoweredToTheDatabasesOwn) {
     TestDir dir;
     for (int dialect : {1, 3}) {
