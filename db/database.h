@@ -1,0 +1,108 @@
+#pragma once
+// The database connection `Fatura`: the clinic's Firebird database, attached with a user name
+// and password and held for the whole run.
+//
+// The main window builds it from the loaded client library and keeps it as a member declared
+// before `TransFatura` and `GUICHELISTA` (they hold handles tied to it and must go first):
+//
+//     FbClient client;                                   // loads libfbclient.so.2
+//     Database Fatura(client);                           // built-in name and parameter lines
+//     Fatura.setDatabaseName(path);                      // start-up: [sgbd] fatura
+//     Fatura.params()[0] = "user_name=" + user;          // start-up: [sgbd] usuario
+//     Fatura.params()[1] = "password=" + password;       //           [sgbd] senha
+//     Fatura.connect();
+//
+// When [sgbd] fatura is empty, start-up calls discard(): from then on every open of the calls
+// list fails with "Database not assigned". At the end of the run the destructor detaches.
+
+#include "db/fbstatus.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <ibase.h>
+#include <vector>
+
+class FbClient;
+
+// Something that holds client handles tied to the connection (the transaction, the query's
+// statement). Told before the connection is detached, so that it releases them first.
+class ConnectionUser {
+public:
+    // Releases every handle tied to the connection; reports nothing and never throws.
+    virtual void connectionClosing() noexcept = 0;
+
+protected:
+    ~ConnectionUser() = default;
+};
+
+class Database {
+public:
+    // The built-in database name: fatura.FDB on the clinic network's database server, port 3050.
+    static constexpr const char* kDefaultDatabaseName = "servidor/3050:/dados/fatura.FDB";
+    // The SQL dialect asked for; lowered after connecting to a database of a lower dialect.
+    static constexpr int kDialect = 3;
+
+    explicit Database(FbClient& client);
+    ~Database();
+
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    FbClient& client() const { return m_client; }
+
+    // host/port:path for a database on a server, or a local file path, which opens the file
+    // with the embedded engine in this process.
+    const QString& databaseName() const { return m_databaseName; }
+    void setDatabaseName(const QString& name) { m_databaseName = name; }
+
+    // Two lines: "user_name=..." and "password=...". Built in: "user_name=sysdba",
+    // "password=tavelo37".
+    QStringList& params() { return m_params; }
+    const QStringList& params() const { return m_params; }
+
+    // The database parameter block for the lines: version 1, then the user name and the
+    // password in the order of the lines, each as a length byte and Windows-1252 text (at most
+    // 255 bytes of it). Lines of any other name add nothing.
+    static QByteArray parameterBlock(const QStringList& params);
+
+    // Attaches and reads the database's dialect. Does nothing when connected. Throws
+    // EDatabaseError: "Database name is missing", "Database not assigned" after discard(), or
+    // the client library's message lines when the attach fails.
+    void connect();
+    bool connected() const { return m_handle != 0; }
+
+    // The dialect statements are prepared in: 3, or the database's own when lower.
+    int dialect() const { return m_dialect; }
+
+    // Releases the transaction and the statement (they are told first), then detaches.
+    // Failures are not reported: this is the end of the connection either way.
+    void disconnect() noexcept;
+
+    // Start-up found no database path: the connection is released and is no longer assigned
+    // to the calls list.
+    void discard() noexcept;
+    bool assigned() const { return m_assigned; }
+
+    // Throws the failure described by the status. A lost connection is dropped first
+    // (disconnect()), so that the next open connects again with the same name and lines; any
+    // other failure runs `otherwise` first, when given.
+    [[noreturn]] void raise(const FbStatus& status, const std::function<void()>& otherwise = {});
+
+    isc_db_handle* handle() { return &m_handle; }
+
+    void addUser(ConnectionUser* user);
+    void removeUser(ConnectionUser* user);
+
+private:
+    int readDialect(FbStatus& status);
+
+    FbClient& m_client;
+    QString m_databaseName = QString::fromLatin1(kDefaultDatabaseName);
+    QStringList m_params{QStringLiteral("user_name=sysdba"), QStringLiteral("password=tavelo37")};
+    isc_db_handle m_handle = 0;
+    int m_dialect = kDialect;
+    bool m_assigned = true;
+    std::vector<ConnectionUser*> m_users;
+};
