@@ -1,0 +1,27 @@
+// Program entry: the application object, the main window, the start-up sequence, the event loop.
+
+#include "config/errors.h"
+#include "display/errorreport.h"
+#include "display/tprincipal.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(applicationTitle());
+
+    std::unique_ptr<TPrincipal> principal;
+    try {
+        principal = std::make_unique<TPrincipal>();
+    } catch (const EPainelError& e) {
+        // The main window cannot be built (the database client library is missing): the
+        // program reports it and ends before start-up.
+        MessageBoxErrorReport().showError(e.text());
+        return 1;
+    }
+    principal->FormCreate();
+    if (principal->terminationRequested()) return 0;
+    principal->showKiosk();
+    return QApplication::exec();
+}

@@ -1,0 +1,86 @@
+// The receive cycle: what the panel does with every call message a station sends.
+
+#include "calls/grammar.h"
+#include "calls/listener.h"
+#include "config/codepage.h"
+#include "display/panel.h"
+#include "display/tprincipal.h"
+
+#include <QTcpSocket>
+
+namespace {
+
+// No real name or ticket comes near this: a longer message is cut here, so that what one message
+// shows and speaks stays bounded whatever a station sends.
+constexpr qsizetype kMaxMessageChars = 512;
+
+void applyChange(TPanel* panel, const PanelChange& change) {
+    if (change.fontSize) panel->setFontPoints(*change.fontSize);
+    if (change.text) panel->setText(*change.text);
+    if (change.visible) panel->setVisible(*change.visible);
+}
+
+} // namespace
+
+void TPrincipal::ServerSocket1ClientRead(QObject*, QTcpSocket* Socket) {
+    // The voice object of this cycle lives until the cycle ends.
+    std::unique_ptr<IVoice> voice;
+    guarded(*m_errors, [&] { runCycle(Socket, voice); }, [this] { restoreAfterFailedCycle(); });
+}
+
+void TPrincipal::runCycle(QTcpSocket* socket, std::unique_ptr<IVoice>& voice) {
+    if (videoFileExists()) videoPause();
+    Panel3->setFontPoints(140);
+    const QByteArray bytes = socket->read(kMaxMessageChars);
+    socket->readAll(); // the rest of an over-long message is dropped
+    const QString text = cp1252::decode(bytes);
+    Panel7->hide();
+
+    if (classifyCall(text) == CallKind::Refresh) {
+        ServerSocket1->SetActive(false);
+        requeryCallsList();
+        ServerSocket1->SetActive(true);
+    } else {
+        const QString announcement = handleForm(text);
+        voice = speak(announcement);
+        requeryCallsList();
+        Pausa(2);
+    }
+    ServerSocket1->SetActive(false);
+    ServerSocket1->SetActive(true);
+    if (videoFileExists()) videoPlay();
+}
+
+std::unique_ptr<IVoice> TPrincipal::speak(const QString& announcement) {
+    if (configLine(3) != u"S") return nullptr;
+    std::unique_ptr<IVoice> voice = m_env.voiceFactory();
+    voice->Speak(announcement, 0);
+    return voice;
+}
+
+void TPrincipal::notificationPlay() {
+    if (configLine(2) != u"N") Som1Play();
+}
+
+QString TPrincipal::handleForm(const QString& text) {
+    const CallKind kind = classifyCall(text);
+    if (kind == CallKind::Counter) ServerSocket1->SetActive(false);
+    const CallResult form = parseCall(text, tamanhofontenome, tamanhofonteservico);
+    notificationPlay();
+    xsenha = form.xsenha;
+    applyChange(Panel3, form.panel3);
+    applyChange(Panel7, form.panel7);
+    applyChange(Panel8, form.panel8);
+    // The whole window with its panels is painted now, so that the call is on screen before the
+    // speech starts.
+    repaint();
+    if (form.pauseSeconds > 0) Pausa(form.pauseSeconds);
+    return form.announcement;
+}
+
+void TPrincipal::restoreAfterFailedCycle() {
+    // Whatever step failed, the panel must not go deaf nor leave the video paused: the listener
+    // is switched on and the video resumed before the error is shown.
+    guarded(*m_errors, [this] { ServerSocket1->SetActive(true); });
+    if (videoFileExists() && videoIsOpen()) guarded(*m_errors, [this] { videoPlay(); });
+}

@@ -1,0 +1,61 @@
+#pragma once
+// A flat panel of the window: a background colour and one line of text, centred (or left-aligned),
+// cut off at the panel's edges. It neither wraps nor shrinks its text.
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+class TPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPanel(const QString& name, QWidget* parent = nullptr);
+
+    QString text() const { return m_text; }
+    void setText(const QString& text);
+    QColor color() const { return m_color; }
+    void setColor(const QColor& color);
+    void setTextColor(const QColor& color);
+    QColor textColor() const { return m_textColor; }
+    void setAlignLeft(bool left);
+    void setRaisedBevel(bool raised);
+    // Font size in points (96 dpi); the face and weight stay.
+    void setFontPoints(int points);
+    int fontPoints() const { return m_points; }
+    void setDesignFont(const QString& face, int points, bool bold);
+
+Q_SIGNALS:
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QString m_text;
+    QColor m_color;
+    QColor m_textColor;
+    int m_points = 8;
+    bool m_left = false;
+    bool m_raised = false;
+};
+
+// A label of the clock strip: transparent, sized to its text.
+class TLabel : public QWidget {
+    Q_OBJECT
+public:
+    TLabel(const QString& name, const QString& text, QWidget* parent = nullptr);
+    QString text() const { return m_text; }
+    void setDesignFont(const QString& face, int points, bool bold, const QColor& color);
+
+Q_SIGNALS:
+    void doubleClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QString m_text;
+    QColor m_textColor;
+};

@@ -1,0 +1,125 @@
+#pragma once
+// The main window Principal: the panel's only window. It owns every component (panels, calls
+// list, listener, players, timers, database objects) and carries the event handlers.
+
+#include "calls/voice.h"
+#include "display/errorreport.h"
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTcpSocket;
+class QTimer;
+class QToolButton;
+class TAlignLayout;
+class TCallsGrid;
+struct GridColumn;
+class TIniFile;
+class TLabel;
+class TMemo;
+class TPanel;
+class TServerSocket;
+
+// What the main window takes from outside; tests replace the folder and the side effects.
+struct PrincipalEnvironment {
+    QString exeDir;                 // folder of config.ini and the media files
+    IErrorReport* errors = nullptr; // default: message boxes
+    VoiceFactory voiceFactory;      // default: the speech engine
+};
+
+class TPrincipal : public QWidget {
+    Q_OBJECT
+public:
+    using Environment = PrincipalEnvironment;
+
+    explicit TPrincipal(Environment env = {});
+    ~TPrincipal() override;
+
+    // The start-up sequence: reads config.ini, connects the database and opens the calls list,
+    // loads configserver.txt, starts the media and, last, switches the listener on. A failing
+    // step is reported and the steps after it do not run.
+    void FormCreate();
+    // True when start-up asked the program to end (config.ini missing).
+    bool terminationRequested() const { return m_terminate; }
+
+    // Shows the window maximised, filling the screen also with no window manager.
+    void showKiosk();
+
+    // Holds the display for n seconds while serving the event queue.
+    void Pausa(int seconds);
+
+    // Line i (from 0) of configserver.txt as loaded at start-up; empty when the file lacks it.
+    QString configLine(int index) const;
+    QString exePath(const QString& fileName) const;
+
+    // Elements, by their design names.
+    TPanel* Panel5;
+    TLabel* Label2;
+    TPanel* Panel2;
+    TLabel* Label1;
+    TPanel* Panel1;
+    TPanel* Panel9;
+    TPanel* PanelGlobal;
+    TPanel* Panel4;
+    TPanel* Panel3;
+    TPanel* Panel7;
+    TPanel* Panel8;
+    TPanel* PanelVideo;
+    TCallsGrid* Grid;
+    TPanel* Panel6;
+    QToolButton* SpeedButton1;
+    TMemo* w_ConfigTXT;
+    QTimer* Timer1;
+    QTimer* Timer2;
+    TServerSocket* ServerSocket1;
+
+    // Fields.
+    QString xsenha;
+    std::int32_t tamanhofontenome = 0;
+    std::int32_t tamanhofonteservico = 0;
+
+    // Event handlers.
+    void Timer1Timer(QObject* Sender);
+    void Timer2Timer(QObject* Sender);
+    void ServerSocket1ClientRead(QObject* Sender, QTcpSocket* Socket);
+    void GridDrawColumnCell(QObject* Sender, const QRect& Rect, int DataCol, const GridColumn& Column,
+                            unsigned State);
+    void Label2DblClick(QObject* Sender);
+    void Panel1DblClick(QObject* Sender);
+    void PanelVideoDblClick(QObject* Sender);
+    void SpeedButton1Click(QObject* Sender);
+
+    IErrorReport& errorReport() { return *m_errors; }
+
+    // Design size of the client area in the restored state.
+    static constexpr int kDesignWidth = 986;
+    static constexpr int kDesignHeight = 749;
+
+private:
+    void buildLayout();
+    void wireHandlers();
+    void runStartup();
+    void runCycle(QTcpSocket* socket, std::unique_ptr<IVoice>& voice);
+    void restoreAfterFailedCycle();
+    QString handleForm(const QString& text);
+    std::unique_ptr<IVoice> speak(const QString& announcement);
+    void videoPause();
+    void videoPlay();
+    bool videoIsOpen() const;
+    void notificationPlay();
+    void Som1Play();
+    void connectDatabase();
+    void openCallsList();
+    void requeryCallsList();
+    void startupMedia(const TIniFile& ini);
+    void applyCredentials(const TIniFile& ini);
+    bool videoFileExists() const;
+
+    Environment m_env;
+    std::unique_ptr<MessageBoxErrorReport> m_ownErrors;
+    IErrorReport* m_errors;
+    bool m_terminate = false;
+};

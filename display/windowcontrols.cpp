@@ -1,0 +1,43 @@
+// The window's behaviour apart from calls: the clock and the mouse controls.
+
+#include "display/callsgrid.h"
+#include "display/clockformat.h"
+#include "display/colors.h"
+#include "display/panel.h"
+#include "display/tprincipal.h"
+
+#include <QDateTime>
+
+void TPrincipal::Timer1Timer(QObject*) {
+    // Two readings of the clock, the time first.
+    Panel1->setText(clockTimeText(QTime::currentTime(), QLocale::system()));
+    Panel2->setText(clockDateText(QDate::currentDate(), QLocale::system()));
+}
+
+void TPrincipal::GridDrawColumnCell(QObject*, const QRect& Rect, int DataCol, const GridColumn&,
+                                    unsigned State) {
+    GridCanvas& canvas = Grid->Canvas();
+    const QColor kept = canvas.brush;
+    const int n = Grid->RecNo();
+    if (n % 2 == 0) return; // even records keep the grid's own painting
+    if (State == 0) {
+        canvas.brush = colors::band;
+        canvas.fontColor = colors::black;
+    } else {
+        canvas.brush = colors::highlight();
+        canvas.fontColor = colors::highlightText();
+    }
+    Grid->DefaultDrawColumnCell(Rect, Grid->cellText(n - 1, DataCol));
+    canvas.brush = kept;
+}
+
+void TPrincipal::Label2DblClick(QObject*) {
+    guarded(*m_errors, [this] { openCallsList(); });
+}
+
+void TPrincipal::Panel1DblClick(QObject*) {
+    Grid->setHidden(!Grid->isHidden());
+    Panel9->setText(QStringLiteral("PAINEL DE CHAMADOS"));
+}
+
+void TPrincipal::SpeedButton1Click(QObject*) { close(); }

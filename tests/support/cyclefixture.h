@@ -1,0 +1,31 @@
+#pragma once
+// A main window listening on a free loopback port, with a recording error report and a fake
+// voice, as start-up would leave it.
+
+#include "display/tprincipal.h"
+#include "tests/support/fakevoice.h"
+#include "tests/support/qtapp.h"
+#include "tests/support/recordingreport.h"
+#include "tests/support/station.h"
+#include "tests/support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+class CycleFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ensureApp(); }
+    void TearDown() override { stopPanel(); }
+
+    // Builds the window with the lines of configserver.txt and switches the listener on.
+    void startPanel(const QStringList& configLines);
+    void stopPanel();
+    quint16 port() const { return m_port; }
+
+    TestDir dir;
+    RecordingErrorReport report;
+    VoiceLog voice;
+    std::unique_ptr<TPrincipal> window;
+
+private:
+    quint16 m_port = 0;
+};

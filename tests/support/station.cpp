@@ -1,0 +1,36 @@
+#include "tests/support/station.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QList>
+
+bool TestStation::connectTo(quint16 port, int timeoutMs) {
+    m_socket = std::make_unique<QTcpSocket>();
+    m_socket->connectToHost(QHostAddress::LocalHost, port);
+    return m_socket->waitForConnected(timeoutMs);
+}
+
+void TestStation::send(const QByteArray& bytes) {
+    m_socket->write(bytes);
+    m_socket->waitForBytesWritten(2000);
+}
+
+bool TestStation::waitClosed(int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (m_socket->state() != QAbstractSocket::UnconnectedState) m_socket->waitForDisconnected(20);
+    }
+    return m_socket->state() == QAbstractSocket::UnconnectedState;
+}
+
+bool sendCall(quint16 port, const QByteArray& message) {
+    static QList<TestStation*> stations; // kept open, as a real station leaves them to the panel
+    auto* s = new TestStation;
+    stations.append(s);
+    if (!s->connectTo(port)) return false;
+    s->send(message);
+    return true;
+}

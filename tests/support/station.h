@@ -1,0 +1,23 @@
+#pragma once
+// A calling station for tests: connects to the panel on loopback and sends bytes.
+
+#include <QByteArray>
+#include <QTcpSocket>
+#include <memory>
+
+class TestStation {
+public:
+    // Connects (blocking, on loopback). Returns false when the panel refused.
+    bool connectTo(quint16 port, int timeoutMs = 2000);
+    void send(const QByteArray& bytes);
+    // True once the panel has closed this connection (events are served while waiting).
+    bool waitClosed(int timeoutMs);
+    QAbstractSocket::SocketError error() const { return m_socket ? m_socket->error() : QAbstractSocket::UnknownSocketError; }
+    QTcpSocket& socket() { return *m_socket; }
+
+private:
+    std::unique_ptr<QTcpSocket> m_socket;
+};
+
+// Connects, sends one message and leaves the connection to the panel. Returns false when refused.
+bool sendCall(quint16 port, const QByteArray& message);

@@ -1,0 +1,28 @@
+#include "tools/sendcall.h"
+
+#include "config/codepage.h"
+
+#include <QTcpSocket>
+#include <stdexcept>
+
+void sendCallMessage(const QString& host, quint16 port, const QString& message, int timeoutMs) {
+    if (!cp1252::canEncode(message))
+        throw std::runtime_error("a mensagem tem caracteres que o painel não aceita (fora do Windows-1252)");
+    QTcpSocket socket;
+    socket.connectToHost(host, port);
+    if (!socket.waitForConnected(timeoutMs)) {
+        const QString where = QStringLiteral("%1:%2").arg(host).arg(port);
+        if (socket.error() == QAbstractSocket::ConnectionRefusedError)
+            throw std::runtime_error(
+                QStringLiteral("o painel em %1 recusou a chamada (está ocupado com uma chamada de guichê "
+                               "ou não está escutando); tente de novo em alguns segundos")
+                    .arg(where).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("não consegui alcançar o painel em %1: %2").arg(where, socket.errorString()).toStdString());
+    }
+    socket.write(cp1252::encode(message));
+    if (!socket.waitForBytesWritten(timeoutMs))
+        throw std::runtime_error(QStringLiteral("a chamada não foi enviada: %1").arg(socket.errorString()).toStdString());
+    socket.disconnectFromHost();
+    if (socket.state() != QAbstractSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+}

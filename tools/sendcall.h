@@ -1,0 +1,10 @@
+#pragma once
+// What a calling station does for one call: connect to the panel, send the message in the
+// panel's 8-bit code page and close. The panel answers nothing.
+
+#include <QString>
+
+// Throws std::runtime_error with a clear message (in Portuguese, for the receptionist) when the
+// panel refuses the connection, cannot be reached, or the message cannot be written in the code
+// page.
+void sendCallMessage(const QString& host, quint16 port, const QString& message, int timeoutMs = 5000);
