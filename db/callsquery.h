@@ -37,7 +37,7 @@ class Transaction;
 class CallsQuery : public QAbstractTableModel, private ConnectionUser {
     Q_OBJECT
 
-  public:
+public:
     // Rows fetched by open() and by each fetchMore(): a screenful of the grid and some.
     static constexpr int kDefaultFetchStep = 16;
 
@@ -96,12 +96,12 @@ class CallsQuery : public QAbstractTableModel, private ConnectionUser {
     bool canFetchMore(const QModelIndex& parent = {}) const override;
     void fetchMore(const QModelIndex& parent = {}) override;
 
-  Q_SIGNALS:
+Q_SIGNALS:
     // A fetch that the view asked for failed; the list has been closed. The text is the
     // error's, as the error report shows it.
     void fetchFailed(const QString& message);
 
-  private:
+private:
     void connectionClosing() noexcept override;
     void prepare();
     // Binds the result columns to the fields: the error text when one does not fit.

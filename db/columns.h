@@ -12,7 +12,7 @@
 #include <vector>
 
 class ResultColumns {
-  public:
+public:
     ResultColumns();
 
     // The descriptor area to hand to prepare, describe and fetch.
@@ -42,7 +42,7 @@ class ResultColumns {
     // stored, held as UTC so that no local-time rule moves it) or a QString (Windows-1252).
     QVariant value(int column) const;
 
-  private:
+private:
     struct Deleter {
         void operator()(XSQLDA* p) const { ::operator delete(p); }
     };

@@ -29,16 +29,16 @@ class FbClient;
 // Something that holds client handles tied to the connection (the transaction, the query's
 // statement). Told before the connection is detached, so that it releases them first.
 class ConnectionUser {
-  public:
+public:
     // Releases every handle tied to the connection; reports nothing and never throws.
     virtual void connectionClosing() noexcept = 0;
 
-  protected:
+protected:
     ~ConnectionUser() = default;
 };
 
 class Database {
-  public:
+public:
     // The built-in database name: fatura.FDB on the clinic network's database server, port 3050.
     static constexpr const char* kDefaultDatabaseName = "servidor/3050:/dados/fatura.FDB";
     // The SQL dialect asked for; lowered after connecting to a database of a lower dialect.
@@ -95,7 +95,7 @@ class Database {
     void addUser(ConnectionUser* user);
     void removeUser(ConnectionUser* user);
 
-  private:
+private:
     int readDialect(FbStatus& status);
 
     FbClient& m_client;

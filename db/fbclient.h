@@ -17,7 +17,7 @@
 #include <ibase.h>
 
 class FbClient {
-  public:
+public:
     // The library file loaded when PAINEL_FBCLIENT does not name another.
     static constexpr const char* kDefaultLibrary = "libfbclient.so.2";
 
@@ -55,7 +55,7 @@ class FbClient {
     decltype(&::isc_dsql_free_statement) dsql_free_statement = nullptr;
     decltype(&::fb_interpret) interpret = nullptr;
 
-  private:
+private:
     QString m_library;
     void* m_handle = nullptr;
 };

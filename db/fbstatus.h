@@ -7,7 +7,7 @@
 class FbClient;
 
 class FbStatus {
-  public:
+public:
     // The vector to hand to a client library call.
     ISC_STATUS* vector() { return m_vector; }
 
@@ -32,6 +32,6 @@ class FbStatus {
     // Throws EDatabaseError with text() and code().
     [[noreturn]] void raise(const FbClient& client) const;
 
-  private:
+private:
     ISC_STATUS_ARRAY m_vector = {};
 };

@@ -7,7 +7,7 @@
 #include <vector>
 
 class RecordBuffer {
-  public:
+public:
     // Records per block: the query holds its records in blocks of 1000.
     static constexpr int kBlockRecords = 1000;
 
@@ -26,7 +26,7 @@ class RecordBuffer {
     // Discards every record and every block.
     void clear();
 
-  private:
+private:
     int m_fields;
     int m_blockRecords;
     int m_size = 0;

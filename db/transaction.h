@@ -15,7 +15,7 @@
 #include <ibase.h>
 
 class Transaction : private ConnectionUser {
-  public:
+public:
     explicit Transaction(Database& database);
     ~Transaction();
 
@@ -44,7 +44,7 @@ class Transaction : private ConnectionUser {
 
     isc_tr_handle* handle() { return &m_handle; }
 
-  private:
+private:
     void connectionClosing() noexcept override { end(); }
 
     Database& m_database;

@@ -28,7 +28,7 @@ std::string accessName(const testing::TestParamInfo<Access>& info) {
 // A fresh database with the calling system's tables and two counters, and the three objects
 // the main window holds, built as it builds them.
 class CallsList : public testing::TestWithParam<Access> {
-  protected:
+protected:
     void SetUp() override {
         if (GetParam() == Access::Server) {
             server = sharedServer();
@@ -395,7 +395,7 @@ INSTANTIATE_TEST_SUITE_P(Firebird, CallsList, testing::Values(Access::Embedded, 
 
 // Columns whose types do not fit the fields, in a database of their own.
 class ColumnTypes : public CallsList {
-  protected:
+protected:
     void SetUp() override {}
     void createWith(const QString& file, const QString& from, const QString& to) {
         path = dir.file(file);

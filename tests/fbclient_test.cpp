@@ -20,7 +20,7 @@ const QString kMissingLibraryText = QStringLiteral(
 
 // Sets PAINEL_FBCLIENT for one test.
 class LibraryOverride {
-  public:
+public:
     explicit LibraryOverride(const QString& value) {
         qputenv("PAINEL_FBCLIENT", value.toLocal8Bit());
     }

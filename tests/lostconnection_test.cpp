@@ -18,7 +18,7 @@
 namespace {
 
 class LostConnection : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
             GTEST_SKIP()

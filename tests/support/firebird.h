@@ -38,7 +38,7 @@ std::optional<FbServer> sharedServer();
 // A server of the caller's own in the folder `root`, for a test that stops and restarts it.
 // Starting it again reuses its port and password. The destructor stops it.
 class OwnServer {
-  public:
+public:
     explicit OwnServer(QString root) : m_root(std::move(root)) {}
     ~OwnServer();
     OwnServer(const OwnServer&) = delete;
@@ -47,7 +47,7 @@ class OwnServer {
     FbServer start();
     void stop();
 
-  private:
+private:
     QString run(const QString& command);
     QString m_root;
 };
@@ -72,7 +72,7 @@ struct CallRow {
 // A connection of the test's own, with SQL sent as Windows-1252 text. Failures throw
 // EDatabaseError with the client library's text.
 class FbSession {
-  public:
+public:
     // Attaches to an existing database.
     FbSession(const QString& name, const QStringList& params);
     // Creates the database file (fails when it exists) and stays attached to it.
@@ -104,7 +104,7 @@ class FbSession {
     // Detaches now (the destructor does it otherwise).
     void detach();
 
-  private:
+private:
     FbSession() = default;
     void execute(const QString& sql, isc_tr_handle* transaction, int dialect);
 
