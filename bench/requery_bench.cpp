@@ -42,26 +42,30 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double msSince(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
 
 void fill(FbSession& station) {
     station.createSchema();
     station.addCounter(1, QStringLiteral("RECEPÇÃO - GUICHE 1"), QStringLiteral("REC"));
     station.addCounter(2, QStringLiteral("CONSULTÓRIO 2"), QStringLiteral("CONS"));
     // Earlier days first, 2,000 calls a day, then today's: the table grows as the days go by.
-    station.execute(QStringLiteral(
-        "EXECUTE BLOCK AS DECLARE I INTEGER = 1; DECLARE D INTEGER; BEGIN "
-        "WHILE (I <= %1) DO BEGIN "
-        "D = IIF(I > %2, 0, -1 - (%2 - I) / %3); "
-        "INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, STATUS, "
-        "NR_GUICHE_CHAMOU, DATAUSER2) VALUES (:I, 100000 + MOD(:I, 50000), "
-        "DATEADD(:D DAY TO CAST(CURRENT_DATE AS TIMESTAMP)), 1 + MOD(:I, 2), MOD(:I, 999) + 1, "
-        "'A', 'GUICHE ' || MOD(:I, 12), "
-        "DATEADD(MOD(:I, %3) * 30 SECOND TO DATEADD(:D DAY TO CAST(CURRENT_DATE AS TIMESTAMP)))); "
-        "I = I + 1; END END")
-                        .arg(kCalls)
-                        .arg(kCalls - kToday)
-                        .arg(kToday));
+    station.execute(
+        QStringLiteral(
+            "EXECUTE BLOCK AS DECLARE I INTEGER = 1; DECLARE D INTEGER; BEGIN "
+            "WHILE (I <= %1) DO BEGIN "
+            "D = IIF(I > %2, 0, -1 - (%2 - I) / %3); "
+            "INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, STATUS, "
+            "NR_GUICHE_CHAMOU, DATAUSER2) VALUES (:I, 100000 + MOD(:I, 50000), "
+            "DATEADD(:D DAY TO CAST(CURRENT_DATE AS TIMESTAMP)), 1 + MOD(:I, 2), MOD(:I, 999) + 1, "
+            "'A', 'GUICHE ' || MOD(:I, 12), "
+            "DATEADD(MOD(:I, %3) * 30 SECOND TO DATEADD(:D DAY TO CAST(CURRENT_DATE AS "
+            "TIMESTAMP)))); "
+            "I = I + 1; END END")
+            .arg(kCalls)
+            .arg(kCalls - kToday)
+            .arg(kToday));
 }
 
 // isql-fb runs the list's query against the same file, as a second process (the private root's
@@ -74,8 +78,8 @@ std::pair<double, double> isqlTimes(const QString& path) {
     isql.start(QStringLiteral("isql-fb"),
                {QStringLiteral("-q"), QStringLiteral("-user"), QStringLiteral("SYSDBA"), path});
     isql.waitForStarted();
-    const QString script = QStringLiteral("SET STATS ON;\n") + CallsQuery::sqlText() +
-                           QStringLiteral(";\nQUIT;\n");
+    const QString script =
+        QStringLiteral("SET STATS ON;\n") + CallsQuery::sqlText() + QStringLiteral(";\nQUIT;\n");
     isql.write(script.toUtf8());
     isql.closeWriteChannel();
     isql.waitForFinished(120000);
@@ -102,7 +106,8 @@ Figures measure(const QString& path, int runs) {
         GUICHELISTA.requery();
         const double screen = msSince(timer);
         GUICHELISTA.setFetchStep(1000);
-        while (GUICHELISTA.canFetchMore()) GUICHELISTA.fetchMore();
+        while (GUICHELISTA.canFetchMore())
+            GUICHELISTA.fetchMore();
         const double day = msSince(timer);
         if (run >= 0) {
             first.push_back(screen);
@@ -119,7 +124,8 @@ Figures measure(const QString& path, int runs) {
     GUICHELISTA.setFetchStep(kScreenful);
     GUICHELISTA.open();
     GUICHELISTA.setFetchStep(1000);
-    while (GUICHELISTA.canFetchMore()) GUICHELISTA.fetchMore();
+    while (GUICHELISTA.canFetchMore())
+        GUICHELISTA.fetchMore();
     f.listBytes = (long long)mallinfo2().uordblks - (long long)before;
     f.rows = GUICHELISTA.rowCount();
     f.blocks = GUICHELISTA.blockCount();
@@ -160,8 +166,9 @@ int main(int argc, char** argv) {
 
         std::printf("Calls list re-query, embedded Firebird, %d processor cores\n",
                     QThread::idealThreadCount());
-        std::printf("Database: %d calls, %d of them today (filled in %.1f s); median of %d runs\n\n",
-                    kCalls, kToday, fillSeconds, runs);
+        std::printf(
+            "Database: %d calls, %d of them today (filled in %.1f s); median of %d runs\n\n",
+            kCalls, kToday, fillSeconds, runs);
         std::printf("%-48s %16s %16s\n", "", "no index on DATA", "index on DATA");
         std::printf("%-48s %16.2f %16.2f\n", "re-query to the first 12 rows (ms)",
                     plain.firstScreenMs, indexed.firstScreenMs);
@@ -176,8 +183,8 @@ int main(int argc, char** argv) {
         const auto held = [](const Figures& f) {
             return QStringLiteral("%1 in %2").arg(f.rows).arg(f.blocks).toStdString();
         };
-        std::printf("%-48s %16s %16s\n", "rows held, in blocks of 1000 records", held(plain).c_str(),
-                    held(indexed).c_str());
+        std::printf("%-48s %16s %16s\n", "rows held, in blocks of 1000 records",
+                    held(plain).c_str(), held(indexed).c_str());
     } catch (const EPainelError& e) {
         std::fprintf(stderr, "requery_bench: %s\n", e.what());
         return 1;

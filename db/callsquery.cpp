@@ -31,7 +31,9 @@ const QStringList& CallsQuery::sqlLines() {
     return lines;
 }
 
-QString CallsQuery::sqlText() { return sqlLines().join(QLatin1Char('\n')); }
+QString CallsQuery::sqlText() {
+    return sqlLines().join(QLatin1Char('\n'));
+}
 
 void CallsQuery::open() {
     if (m_active) return;
@@ -39,7 +41,6 @@ void CallsQuery::open() {
     m_database.connect();
     m_transaction.start();
     if (!m_statement) prepare();
-    checkFields();
     FbStatus status;
     client().dsql_execute(status.vector(), m_transaction.handle(), &m_statement, SQLDA_VERSION1,
                           nullptr);
@@ -62,8 +63,8 @@ void CallsQuery::prepare() {
     }
     const QByteArray sql = cp1252::encode(sqlText());
     m_columns = ResultColumns();
-    client().dsql_prepare(status.vector(), m_transaction.handle(), &m_statement, 0,
-                          sql.constData(), ushort(m_database.dialect()), m_columns.sqlda());
+    client().dsql_prepare(status.vector(), m_transaction.handle(), &m_statement, 0, sql.constData(),
+                          ushort(m_database.dialect()), m_columns.sqlda());
     if (status.failed()) m_database.raise(status, forget);
     if (m_columns.needsRoom()) {
         m_columns.grow();
@@ -71,19 +72,25 @@ void CallsQuery::prepare() {
         if (status.failed()) m_database.raise(status, forget);
     }
     m_columns.bindBuffers();
+    const QString mismatch = checkFields();
+    if (!mismatch.isEmpty()) {
+        // Not kept: once the column is put right, the next open prepares and checks again.
+        releaseStatement();
+        throw EDatabaseError(mismatch);
+    }
 }
 
-void CallsQuery::checkFields() {
+QString CallsQuery::checkFields() const {
     const auto& list = fields();
     for (std::size_t i = 0; i < list.size(); ++i) {
         const Field& field = list[i];
         if (int(i) >= m_columns.count())
-            throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(field.name));
+            return QStringLiteral("Field '%1' not found").arg(field.name);
         if (!m_columns.fits(int(i), field.type))
-            throw EDatabaseError(
-                QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
-                    .arg(field.displayLabel, fieldTypeName(field.type), m_columns.typeName(int(i))));
+            return QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                .arg(field.displayLabel, fieldTypeName(field.type), m_columns.typeName(int(i)));
     }
+    return {};
 }
 
 void CallsQuery::fetchRows(int count) {
@@ -92,15 +99,16 @@ void CallsQuery::fetchRows(int count) {
     int fetched = 0;
     FbStatus status;
     while (fetched < count) {
-        const ISC_STATUS result = client().dsql_fetch(status.vector(), &m_statement,
-                                                      SQLDA_VERSION1, m_columns.sqlda());
+        const ISC_STATUS result =
+            client().dsql_fetch(status.vector(), &m_statement, SQLDA_VERSION1, m_columns.sqlda());
         if (status.failed()) failFetch(status);
         if (result == 100) {
             m_atEnd = true;
             break;
         }
         QVariant* record = m_records.append();
-        for (int i = 0; i < fields; ++i) record[i] = m_columns.value(i);
+        for (int i = 0; i < fields; ++i)
+            record[i] = m_columns.value(i);
         ++fetched;
     }
     if (fetched == 0) return;
@@ -159,7 +167,9 @@ void CallsQuery::connectionClosing() noexcept {
     discardRecords();
 }
 
-int CallsQuery::recordNumber(int row) const { return row >= 0 && row < m_rows ? row + 1 : 0; }
+int CallsQuery::recordNumber(int row) const {
+    return row >= 0 && row < m_rows ? row + 1 : 0;
+}
 
 int CallsQuery::fieldIndex(const QString& name) const {
     const auto& list = fields();
@@ -178,7 +188,9 @@ QString CallsQuery::displayText(int row, int field) const {
     return ::displayText(fields()[field], value(row, field));
 }
 
-int CallsQuery::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int CallsQuery::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
 
 int CallsQuery::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(fields().size());

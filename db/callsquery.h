@@ -104,7 +104,8 @@ Q_SIGNALS:
 private:
     void connectionClosing() noexcept override;
     void prepare();
-    void checkFields();
+    // Binds the result columns to the fields: the error text when one does not fit.
+    QString checkFields() const;
     void fetchRows(int count);
     void discardRecords();
     void releaseStatement() noexcept;

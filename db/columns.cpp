@@ -23,7 +23,9 @@ template <typename T> T read(const char* data) {
 
 } // namespace
 
-ResultColumns::ResultColumns() { allocate(16); }
+ResultColumns::ResultColumns() {
+    allocate(16);
+}
 
 void ResultColumns::allocate(int columns) {
     m_sqlda.reset(static_cast<XSQLDA*>(::operator new(XSQLDA_LENGTH(columns))));
@@ -32,7 +34,9 @@ void ResultColumns::allocate(int columns) {
     m_sqlda->sqln = short(columns);
 }
 
-void ResultColumns::grow() { allocate(m_sqlda->sqld); }
+void ResultColumns::grow() {
+    allocate(m_sqlda->sqld);
+}
 
 void ResultColumns::bindBuffers() {
     const int n = count();
@@ -57,20 +61,32 @@ QString ResultColumns::typeName(int column) const {
     const XSQLVAR& var = m_sqlda->sqlvar[column];
     switch (var.sqltype & ~1) {
     case SQL_TEXT:
-    case SQL_VARYING: return QStringLiteral("String");
-    case SQL_SHORT: return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("SmallInt");
-    case SQL_LONG: return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("Integer");
-    case SQL_INT64: return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("LargeInt");
+    case SQL_VARYING:
+        return QStringLiteral("String");
+    case SQL_SHORT:
+        return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("SmallInt");
+    case SQL_LONG:
+        return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("Integer");
+    case SQL_INT64:
+        return var.sqlscale ? QStringLiteral("BCD") : QStringLiteral("LargeInt");
     case SQL_FLOAT:
     case SQL_DOUBLE:
-    case SQL_D_FLOAT: return QStringLiteral("Float");
-    case SQL_TIMESTAMP: return QStringLiteral("DateTime");
-    case SQL_TYPE_DATE: return QStringLiteral("Date");
-    case SQL_TYPE_TIME: return QStringLiteral("Time");
-    case SQL_BLOB: return var.sqlsubtype == 1 ? QStringLiteral("Memo") : QStringLiteral("Blob");
-    case SQL_BOOLEAN: return QStringLiteral("Boolean");
-    case SQL_ARRAY: return QStringLiteral("Array");
-    default: return QStringLiteral("Unknown");
+    case SQL_D_FLOAT:
+        return QStringLiteral("Float");
+    case SQL_TIMESTAMP:
+        return QStringLiteral("DateTime");
+    case SQL_TYPE_DATE:
+        return QStringLiteral("Date");
+    case SQL_TYPE_TIME:
+        return QStringLiteral("Time");
+    case SQL_BLOB:
+        return var.sqlsubtype == 1 ? QStringLiteral("Memo") : QStringLiteral("Blob");
+    case SQL_BOOLEAN:
+        return QStringLiteral("Boolean");
+    case SQL_ARRAY:
+        return QStringLiteral("Array");
+    default:
+        return QStringLiteral("Unknown");
     }
 }
 
@@ -78,9 +94,12 @@ bool ResultColumns::fits(int column, FieldType type) const {
     const XSQLVAR& var = m_sqlda->sqlvar[column];
     const int sqltype = var.sqltype & ~1;
     switch (type) {
-    case FieldType::Integer: return (sqltype == SQL_SHORT || sqltype == SQL_LONG) && !var.sqlscale;
-    case FieldType::DateTime: return sqltype == SQL_TIMESTAMP || sqltype == SQL_TYPE_DATE;
-    case FieldType::String: return sqltype == SQL_TEXT || sqltype == SQL_VARYING;
+    case FieldType::Integer:
+        return (sqltype == SQL_SHORT || sqltype == SQL_LONG) && !var.sqlscale;
+    case FieldType::DateTime:
+        return sqltype == SQL_TIMESTAMP || sqltype == SQL_TYPE_DATE;
+    case FieldType::String:
+        return sqltype == SQL_TEXT || sqltype == SQL_VARYING;
     }
     return false;
 }
@@ -90,9 +109,12 @@ QVariant ResultColumns::value(int column) const {
     if ((var.sqltype & 1) && *var.sqlind < 0) return {};
     const char* data = var.sqldata;
     switch (var.sqltype & ~1) {
-    case SQL_SHORT: return int(read<short>(data));
-    case SQL_LONG: return int(read<ISC_LONG>(data));
-    case SQL_TEXT: return cp1252::decode(QByteArrayView(data, var.sqllen));
+    case SQL_SHORT:
+        return int(read<short>(data));
+    case SQL_LONG:
+        return int(read<ISC_LONG>(data));
+    case SQL_TEXT:
+        return cp1252::decode(QByteArrayView(data, var.sqllen));
     case SQL_VARYING: {
         const auto length = std::min<int>(read<unsigned short>(data), var.sqllen);
         return cp1252::decode(QByteArrayView(data + sizeof(short), length));
@@ -101,7 +123,9 @@ QVariant ResultColumns::value(int column) const {
         const auto ts = read<ISC_TIMESTAMP>(data);
         return fromFirebird(ts.timestamp_date, ts.timestamp_time);
     }
-    case SQL_TYPE_DATE: return fromFirebird(read<ISC_DATE>(data), 0);
-    default: return {};
+    case SQL_TYPE_DATE:
+        return fromFirebird(read<ISC_DATE>(data), 0);
+    default:
+        return {};
     }
 }

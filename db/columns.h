@@ -6,8 +6,8 @@
 
 #include <QString>
 #include <QVariant>
-#include <ibase.h>
 #include <algorithm>
+#include <ibase.h>
 #include <memory>
 #include <vector>
 

@@ -8,7 +8,9 @@
 
 Database::Database(FbClient& client) : m_client(client) {}
 
-Database::~Database() { disconnect(); }
+Database::~Database() {
+    disconnect();
+}
 
 QByteArray Database::parameterBlock(const QStringList& params) {
     static const struct {
@@ -62,13 +64,15 @@ int Database::readDialect(FbStatus& status) {
     // The item, a two-byte little-endian length, then the value in that many bytes.
     const int length = (unsigned char)reply[1] | (unsigned char)reply[2] << 8;
     int value = 0;
-    for (int i = 0; i < length && i < 4; ++i) value |= (unsigned char)reply[3 + i] << (8 * i);
+    for (int i = 0; i < length && i < 4; ++i)
+        value |= (unsigned char)reply[3 + i] << (8 * i);
     return value > 0 ? value : kDialect;
 }
 
 void Database::disconnect() noexcept {
     // The newest user first: the statement before the transaction it runs in.
-    for (auto it = m_users.rbegin(); it != m_users.rend(); ++it) (*it)->connectionClosing();
+    for (auto it = m_users.rbegin(); it != m_users.rend(); ++it)
+        (*it)->connectionClosing();
     if (!connected()) return;
     FbStatus status;
     m_client.detach_database(status.vector(), &m_handle);
@@ -90,6 +94,10 @@ void Database::raise(const FbStatus& status, const std::function<void()>& otherw
     throw error;
 }
 
-void Database::addUser(ConnectionUser* user) { m_users.push_back(user); }
+void Database::addUser(ConnectionUser* user) {
+    m_users.push_back(user);
+}
 
-void Database::removeUser(ConnectionUser* user) { std::erase(m_users, user); }
+void Database::removeUser(ConnectionUser* user) {
+    std::erase(m_users, user);
+}

@@ -51,4 +51,6 @@ FbClient::FbClient(const QString& library) : m_library(library) {
     if (!complete) throw libraryNotFound(library);
 }
 
-void* FbClient::resolve(const char* symbol) const { return dlsym(m_handle, symbol); }
+void* FbClient::resolve(const char* symbol) const {
+    return dlsym(m_handle, symbol);
+}

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 const std::vector<Field>& callsListFields() {
+    // clang-format off
     static const std::vector<Field> fields = {
         {"GUICHELISTAINDICE", "INDICE", FieldType::Integer, 0, true, "Indice", {}},
         {"GUICHELISTACODIGOPAC", "CODIGOPAC", FieldType::Integer, 0, true, "Pront.", {}},
@@ -15,14 +16,18 @@ const std::vector<Field>& callsListFields() {
         {"GUICHELISTANR_GUICHE_CHAMOU", "NR_GUICHE_CHAMOU", FieldType::String, 50, false,
          "NR_GUICHE_CHAMOU", {}},
     };
+    // clang-format on
     return fields;
 }
 
 QString fieldTypeName(FieldType type) {
     switch (type) {
-    case FieldType::Integer: return QStringLiteral("Integer");
-    case FieldType::DateTime: return QStringLiteral("DateTime");
-    case FieldType::String: return QStringLiteral("String");
+    case FieldType::Integer:
+        return QStringLiteral("Integer");
+    case FieldType::DateTime:
+        return QStringLiteral("DateTime");
+    case FieldType::String:
+        return QStringLiteral("String");
     }
     return {};
 }
@@ -30,12 +35,14 @@ QString fieldTypeName(FieldType type) {
 QString displayText(const Field& field, const QVariant& value) {
     if (value.isNull()) return {};
     switch (field.type) {
-    case FieldType::Integer: return QString::number(value.toInt());
+    case FieldType::Integer:
+        return QString::number(value.toInt());
     case FieldType::DateTime:
         return field.displayFormat.isEmpty()
                    ? QLocale().toString(value.toDateTime(), QLocale::ShortFormat)
                    : formatDateTime(field.displayFormat, value.toDateTime());
-    case FieldType::String: return value.toString();
+    case FieldType::String:
+        return value.toString();
     }
     return {};
 }
@@ -47,20 +54,32 @@ QString formatDateTime(const QString& format, const QDateTime& value) {
     for (qsizetype i = 0; i < format.size();) {
         const QChar c = format.at(i).toLower();
         qsizetype run = 1;
-        while (i + run < format.size() && format.at(i + run).toLower() == c) ++run;
+        while (i + run < format.size() && format.at(i + run).toLower() == c)
+            ++run;
         int number = -1;
         int digits = int(run);
         switch (c.unicode()) {
-        case 'd': number = date.day(); break;
-        case 'm': number = date.month(); break;
+        case 'd':
+            number = date.day();
+            break;
+        case 'm':
+            number = date.month();
+            break;
         case 'y':
             number = run <= 2 ? date.year() % 100 : date.year();
             digits = run <= 2 ? 2 : 4;
             break;
-        case 'h': number = time.hour(); break;
-        case 'n': number = time.minute(); break;
-        case 's': number = time.second(); break;
-        default: break;
+        case 'h':
+            number = time.hour();
+            break;
+        case 'n':
+            number = time.minute();
+            break;
+        case 's':
+            number = time.second();
+            break;
+        default:
+            break;
         }
         if (number < 0) {
             out += format.mid(i, run);

@@ -10,8 +10,8 @@
 enum class FieldType { Integer, DateTime, String };
 
 struct Field {
-    QString objectName;    // "GUICHELISTAINDICE"
-    QString name;          // "INDICE", the result column it is bound to
+    QString objectName; // "GUICHELISTAINDICE"
+    QString name;       // "INDICE", the result column it is bound to
     FieldType type;
     int size;              // characters, text fields only
     bool required;         // the column holds no nulls

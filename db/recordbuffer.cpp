@@ -12,7 +12,8 @@ QVariant* RecordBuffer::append() {
 }
 
 const QVariant& RecordBuffer::value(int record, int field) const {
-    return m_blocks[record / m_blockRecords][std::size_t(record % m_blockRecords) * m_fields + field];
+    return m_blocks[record / m_blockRecords]
+                   [std::size_t(record % m_blockRecords) * m_fields + field];
 }
 
 void RecordBuffer::clear() {

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 
-Transaction::Transaction(Database& database) : m_database(database) { m_database.addUser(this); }
+Transaction::Transaction(Database& database) : m_database(database) {
+    m_database.addUser(this);
+}
 
 Transaction::~Transaction() {
     end();
@@ -17,10 +19,14 @@ QByteArray Transaction::parameterBlock(const QStringList& params) {
         const char* name;
         char item;
     } items[] = {
-        {"read_committed", isc_tpb_read_committed}, {"rec_version", isc_tpb_rec_version},
-        {"no_rec_version", isc_tpb_no_rec_version}, {"nowait", isc_tpb_nowait},
-        {"wait", isc_tpb_wait},                     {"read", isc_tpb_read},
-        {"write", isc_tpb_write},                   {"concurrency", isc_tpb_concurrency},
+        {"read_committed", isc_tpb_read_committed},
+        {"rec_version", isc_tpb_rec_version},
+        {"no_rec_version", isc_tpb_no_rec_version},
+        {"nowait", isc_tpb_nowait},
+        {"wait", isc_tpb_wait},
+        {"read", isc_tpb_read},
+        {"write", isc_tpb_write},
+        {"concurrency", isc_tpb_concurrency},
         {"consistency", isc_tpb_consistency},
     };
     QByteArray block(1, char(isc_tpb_version3));
@@ -40,8 +46,8 @@ void Transaction::start() {
     if (active()) return;
     const QByteArray tpb = parameterBlock(m_params);
     FbStatus status;
-    m_database.client().start_transaction(status.vector(), &m_handle, short(1),
-                                          m_database.handle(), int(tpb.size()), tpb.constData());
+    m_database.client().start_transaction(status.vector(), &m_handle, short(1), m_database.handle(),
+                                          int(tpb.size()), tpb.constData());
     if (status.failed()) {
         m_handle = 0;
         m_database.raise(status);

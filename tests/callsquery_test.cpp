@@ -64,7 +64,8 @@ protected:
 
     // Fetches every remaining row.
     void fetchAll() {
-        while (GUICHELISTA->canFetchMore()) GUICHELISTA->fetchMore();
+        while (GUICHELISTA->canFetchMore())
+            GUICHELISTA->fetchMore();
     }
 
     int column(const char* field) const { return GUICHELISTA->fieldIndex(QLatin1String(field)); }
@@ -81,19 +82,27 @@ protected:
     // The attachments other than the station's own.
     int otherAttachments() {
         return station
-            ->scalar(QStringLiteral("SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS WHERE "
-                                    "MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0"))
+            ->scalar(
+                QStringLiteral("SELECT CAST(COUNT(*) AS INTEGER) FROM MON$ATTACHMENTS WHERE "
+                               "MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0"))
             .toInt();
     }
 
     // The transaction and the statement that the list's attachment holds.
-    QVariant listTransaction() { return ofListAttachment(QStringLiteral("MON$TRANSACTION_ID"), QStringLiteral("MON$TRANSACTIONS")); }
-    QVariant listStatements() { return ofListAttachment(QStringLiteral("MON$STATEMENT_ID"), QStringLiteral("MON$STATEMENTS")); }
+    QVariant listTransaction() {
+        return ofListAttachment(QStringLiteral("MON$TRANSACTION_ID"),
+                                QStringLiteral("MON$TRANSACTIONS"));
+    }
+    QVariant listStatements() {
+        return ofListAttachment(QStringLiteral("MON$STATEMENT_ID"),
+                                QStringLiteral("MON$STATEMENTS"));
+    }
     QVariant ofListAttachment(const QString& column, const QString& table) {
         return station->scalar(
-            QStringLiteral("SELECT CAST(LIST(X.%1) AS VARCHAR(200)) FROM %2 X JOIN MON$ATTACHMENTS A "
-                           "ON A.MON$ATTACHMENT_ID = X.MON$ATTACHMENT_ID WHERE "
-                           "A.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND A.MON$SYSTEM_FLAG = 0")
+            QStringLiteral(
+                "SELECT CAST(LIST(X.%1) AS VARCHAR(200)) FROM %2 X JOIN MON$ATTACHMENTS A "
+                "ON A.MON$ATTACHMENT_ID = X.MON$ATTACHMENT_ID WHERE "
+                "A.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND A.MON$SYSTEM_FLAG = 0")
                 .arg(column, table));
     }
 
@@ -131,12 +140,17 @@ TEST_P(CallsList, EmptyDayOpensAnEmptyList) {
 }
 
 TEST_P(CallsList, NewestFirstWithEveryField) {
-    station->addCall({.indice = 7, .codigopac = 1001, .guiche = 1, .senha = 12, .status = "A",
-                      .chamou = "1", .order = 100});
-    station->addCall({.indice = 8, .codigopac = 1002, .guiche = 2, .senha = 13, .chamou = "2",
-                      .order = 300});
-    station->addCall({.indice = 9, .codigopac = 1003, .guiche = 1, .senha = 14, .status = "F",
-                      .order = 200});
+    station->addCall({.indice = 7,
+                      .codigopac = 1001,
+                      .guiche = 1,
+                      .senha = 12,
+                      .status = "A",
+                      .chamou = "1",
+                      .order = 100});
+    station->addCall(
+        {.indice = 8, .codigopac = 1002, .guiche = 2, .senha = 13, .chamou = "2", .order = 300});
+    station->addCall(
+        {.indice = 9, .codigopac = 1003, .guiche = 1, .senha = 14, .status = "F", .order = 200});
     const QString before = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
     GUICHELISTA->open();
     const QString after = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
@@ -150,7 +164,8 @@ TEST_P(CallsList, NewestFirstWithEveryField) {
               QStringList({"TRIAGEM", "RECEPÇÃO - GUICHE 1", "RECEPÇÃO - GUICHE 1"}));
     EXPECT_EQ(shown("SENHA1"), QStringList({"", "REC-14", "REC-12"}));
     EXPECT_EQ(shown("NR_GUICHE_CHAMOU"), QStringList({"2", "", "1"}));
-    for (const QString& day : shown("DATA")) EXPECT_TRUE(day == before || day == after) << day.toStdString();
+    for (const QString& day : shown("DATA"))
+        EXPECT_TRUE(day == before || day == after) << day.toStdString();
 
     EXPECT_EQ(GUICHELISTA->recordNumber(0), 1);
     EXPECT_EQ(GUICHELISTA->recordNumber(2), 3);
@@ -189,8 +204,12 @@ TEST_P(CallsList, OnlyTodaysCallsOfKnownCounters) {
     };
     QStringList expected;
     for (const auto& c : calls) {
-        station->addCall({.indice = c.indice, .day = c.day, .secondsIntoDay = c.secondsIntoDay,
-                          .guiche = c.guiche, .senha = c.indice, .order = c.indice});
+        station->addCall({.indice = c.indice,
+                          .day = c.day,
+                          .secondsIntoDay = c.secondsIntoDay,
+                          .guiche = c.guiche,
+                          .senha = c.indice,
+                          .order = c.indice});
         if (c.listed) expected.prepend(QString::number(c.indice));
     }
     GUICHELISTA->open();
@@ -208,9 +227,10 @@ TEST_P(CallsList, Windows1252TextReadsBackRight) {
     EXPECT_EQ(shown("SENHA1"), QStringList{QStringLiteral("AÇÃO-5")});
     EXPECT_EQ(shown("STATUS"), QStringList{QStringLiteral("Ç")});
     // One byte per character in the database: stored as Windows-1252, not UTF-8.
-    EXPECT_EQ(station->scalar(QStringLiteral("SELECT OCTET_LENGTH(NR_GUICHE_CHAMOU) FROM GUICHELISTA"))
-                  .toInt(),
-              call.size());
+    EXPECT_EQ(
+        station->scalar(QStringLiteral("SELECT OCTET_LENGTH(NR_GUICHE_CHAMOU) FROM GUICHELISTA"))
+            .toInt(),
+        call.size());
 }
 
 TEST_P(CallsList, CommittedRowShowsAtTheNextRequery) {
@@ -269,7 +289,8 @@ TEST_P(CallsList, OneTransactionAndOnePreparedStatementServeEveryRequery) {
     ASSERT_FALSE(transaction.isNull());
     ASSERT_FALSE(statement.isNull());
     EXPECT_FALSE(statement.toString().contains(',')) << statement.toString().toStdString();
-    for (int i = 0; i < 5; ++i) GUICHELISTA->requery();
+    for (int i = 0; i < 5; ++i)
+        GUICHELISTA->requery();
     EXPECT_EQ(listTransaction(), transaction);
     EXPECT_EQ(listStatements(), statement);
     EXPECT_EQ(otherAttachments(), 1);
@@ -401,7 +422,8 @@ TEST_F(ColumnTypes, TypeMismatchNamesTheFieldAndBothTypes) {
          "Type mismatch for field 'Pront.', expecting: Integer actual: String"},
         {"SENHA INTEGER", "SENHA BIGINT",
          "Type mismatch for field 'Senha', expecting: Integer actual: LargeInt"},
-        {"INDICE INTEGER NOT NULL PRIMARY KEY,\n  CODIGOPAC", "INDICE NUMERIC(9,2) NOT NULL,\n  CODIGOPAC",
+        {"INDICE INTEGER NOT NULL PRIMARY KEY,\n  CODIGOPAC",
+         "INDICE NUMERIC(9,2) NOT NULL,\n  CODIGOPAC",
          "Type mismatch for field 'Indice', expecting: Integer actual: BCD"},
         {"NR_GUICHE_CHAMOU VARCHAR(50)", "NR_GUICHE_CHAMOU INTEGER",
          "Type mismatch for field 'NR_GUICHE_CHAMOU', expecting: String actual: Integer"},
@@ -427,13 +449,28 @@ TEST_F(ColumnTypes, TypeMismatchNamesTheFieldAndBothTypes) {
     }
 }
 
+TEST_F(ColumnTypes, ColumnPutRightIsSeenAtTheNextOpen) {
+    createWith(QStringLiteral("corrigido.FDB"), QStringLiteral("NR_GUICHE_CHAMOU VARCHAR(50)"),
+               QStringLiteral("NR_GUICHE_CHAMOU INTEGER"));
+    station->addCall({.indice = 1, .guiche = 1, .senha = 3});
+    EXPECT_EQ(openError(),
+              QStringLiteral(
+                  "Type mismatch for field 'NR_GUICHE_CHAMOU', expecting: String actual: Integer"));
+    station->execute(
+        QStringLiteral("ALTER TABLE GUICHELISTA ALTER NR_GUICHE_CHAMOU TYPE VARCHAR(50)"));
+    station->execute(QStringLiteral("UPDATE GUICHELISTA SET NR_GUICHE_CHAMOU = 'SALA 2'"));
+    GUICHELISTA->open();
+    EXPECT_EQ(shown("NR_GUICHE_CHAMOU"), QStringList{"SALA 2"});
+}
+
 // A computed INDICE that divides by zero for one call: the error comes while that row is
 // fetched, after the first rows were shown.
 TEST_F(ColumnTypes, FailedFetchClosesTheListAndKeepsTheConnection) {
-    createWith(QStringLiteral("computed.FDB"),
-               QStringLiteral("INDICE INTEGER NOT NULL PRIMARY KEY,\n  CODIGOPAC INTEGER NOT NULL,"),
-               QStringLiteral("CODIGOPAC INTEGER NOT NULL,\n"
-                              "  INDICE COMPUTED BY (CAST(100 / (CODIGOPAC - 5) AS INTEGER)),"));
+    createWith(
+        QStringLiteral("computed.FDB"),
+        QStringLiteral("INDICE INTEGER NOT NULL PRIMARY KEY,\n  CODIGOPAC INTEGER NOT NULL,"),
+        QStringLiteral("CODIGOPAC INTEGER NOT NULL,\n"
+                       "  INDICE COMPUTED BY (CAST(100 / (CODIGOPAC - 5) AS INTEGER)),"));
     station->execute(QStringLiteral(
         "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 30) DO BEGIN "
         "INSERT INTO GUICHELISTA (CODIGOPAC, DATA, GUICHE, SENHA, DATAUSER2) VALUES "
@@ -443,7 +480,8 @@ TEST_F(ColumnTypes, FailedFetchClosesTheListAndKeepsTheConnection) {
     QSignalSpy failures(GUICHELISTA.get(), &CallsQuery::fetchFailed);
     GUICHELISTA->open();
     EXPECT_EQ(GUICHELISTA->rowCount(), 12);
-    while (GUICHELISTA->canFetchMore()) GUICHELISTA->fetchMore();
+    while (GUICHELISTA->canFetchMore())
+        GUICHELISTA->fetchMore();
     ASSERT_EQ(failures.count(), 1);
     EXPECT_EQ(failures.first().first().toString(),
               QStringLiteral("arithmetic exception, numeric overflow, or string truncation\n"
@@ -456,7 +494,8 @@ TEST_F(ColumnTypes, FailedFetchClosesTheListAndKeepsTheConnection) {
 
     station->execute(QStringLiteral("DELETE FROM GUICHELISTA WHERE CODIGOPAC = 5"));
     GUICHELISTA->open();
-    while (GUICHELISTA->canFetchMore()) GUICHELISTA->fetchMore();
+    while (GUICHELISTA->canFetchMore())
+        GUICHELISTA->fetchMore();
     EXPECT_EQ(GUICHELISTA->rowCount(), 29);
     EXPECT_EQ(failures.count(), 1);
 }
@@ -496,8 +535,8 @@ TEST(EmbeddedSharing, AnotherProcessWritesWhileTheListIsOpen) {
     EXPECT_EQ(GUICHELISTA.rowCount(), 0);
 
     QProcess isql;
-    isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-user"),
-                                           QStringLiteral("SYSDBA"), path});
+    isql.start(QStringLiteral("isql-fb"),
+               {QStringLiteral("-q"), QStringLiteral("-user"), QStringLiteral("SYSDBA"), path});
     ASSERT_TRUE(isql.waitForStarted());
     isql.write("INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA) "
                "VALUES (1, 1, CURRENT_DATE, 1, 9);\nCOMMIT;\nQUIT;\n");

@@ -48,7 +48,8 @@ TEST(CallsView, FetchesAScreenfulAndMoreAsItScrolls) {
     grid.setModel(&GUICHELISTA);
     grid.show();
     GUICHELISTA.open();
-    for (int i = 0; i < 20; ++i) app.processEvents();
+    for (int i = 0; i < 20; ++i)
+        app.processEvents();
 
     const int visible = grid.viewport()->height() / 20;
     const int first = GUICHELISTA.rowCount();
@@ -63,7 +64,8 @@ TEST(CallsView, FetchesAScreenfulAndMoreAsItScrolls) {
     EXPECT_LT(GUICHELISTA.rowCount(), 2500);
 
     GUICHELISTA.requery();
-    for (int i = 0; i < 20; ++i) app.processEvents();
+    for (int i = 0; i < 20; ++i)
+        app.processEvents();
     EXPECT_EQ(GUICHELISTA.rowCount(), first) << "a re-query starts again from the top";
     EXPECT_EQ(grid.model()->index(0, 0).data().toString(), QStringLiteral("2500"));
 }

@@ -21,7 +21,9 @@ const QString kMissingLibraryText = QStringLiteral(
 // Sets PAINEL_FBCLIENT for one test.
 class LibraryOverride {
 public:
-    explicit LibraryOverride(const QString& value) { qputenv("PAINEL_FBCLIENT", value.toLocal8Bit()); }
+    explicit LibraryOverride(const QString& value) {
+        qputenv("PAINEL_FBCLIENT", value.toLocal8Bit());
+    }
     ~LibraryOverride() { qunsetenv("PAINEL_FBCLIENT"); }
 };
 
@@ -51,8 +53,9 @@ TEST(ClientLibrary, MissingLibraryGivesTheInstallMessage) {
 
 TEST(ClientLibrary, LibraryWithoutTheEntryPointsIsNotAClient) {
     LibraryOverride other(QStringLiteral("libz.so.1"));
-    EXPECT_EQ(loadError(), QString(kMissingLibraryText).replace(QLatin1String("libfbclient.so.2"),
-                                                                QLatin1String("libz.so.1")));
+    EXPECT_EQ(loadError(),
+              QString(kMissingLibraryText)
+                  .replace(QLatin1String("libfbclient.so.2"), QLatin1String("libz.so.1")));
 }
 
 TEST(ConnectionParameters, BuiltInLinesAndName) {
@@ -72,11 +75,16 @@ TEST(ConnectionParameters, DatabaseParameterBlock) {
         QStringList lines;
         QByteArray block;
     } cases[] = {
-        {{"user_name=sysdba", "password=tavelo37"}, QByteArray("\x01\x1c\x06sysdba\x1d\x08tavelo37")},
-        {{"password=x", "user_name=ab"}, QByteArray("\x01\x1d\x01x\x1c\x02" "ab")},
+        {{"user_name=sysdba", "password=tavelo37"},
+         QByteArray("\x01\x1c\x06sysdba\x1d\x08tavelo37")},
+        {{"password=x", "user_name=ab"},
+         QByteArray("\x01\x1d\x01x\x1c\x02"
+                    "ab")},
         {{"user_name=", "password="}, QByteArray("\x01\x1c\x00\x1d\x00", 5)},
         {{"user_name=JOSÉ", "password=çã"}, QByteArray("\x01\x1c\x04JOS\xc9\x1d\x02\xe7\xe3")},
-        {{"user_name=a=b"}, QByteArray("\x01\x1c\x03" "a=b")},
+        {{"user_name=a=b"},
+         QByteArray("\x01\x1c\x03"
+                    "a=b")},
         {{"role=x", "user_name"}, QByteArray("\x01")},
     };
     for (const auto& c : cases)
@@ -147,9 +155,14 @@ TEST(Fields, DateTimeFormats) {
         const char* format;
         const char* text;
     } cases[] = {
-        {"dd/mm/yyyy", "09/01/2005"}, {"d/m/yy", "9/1/05"},       {"yyyy-mm-dd", "2005-01-09"},
-        {"hh:nn:ss", "08:05:03"},     {"h:n", "8:5"},             {"DD/MM/YYYY", "09/01/2005"},
-        {"[dd.mm]", "[09.01]"},      {"", ""},
+        {"dd/mm/yyyy", "09/01/2005"},
+        {"d/m/yy", "9/1/05"},
+        {"yyyy-mm-dd", "2005-01-09"},
+        {"hh:nn:ss", "08:05:03"},
+        {"h:n", "8:5"},
+        {"DD/MM/YYYY", "09/01/2005"},
+        {"[dd.mm]", "[09.01]"},
+        {"", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formatDateTime(QString::fromUtf8(c.format), t), QString::fromUtf8(c.text))

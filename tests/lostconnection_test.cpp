@@ -21,7 +21,8 @@ class LostConnection : public testing::Test {
 protected:
     void SetUp() override {
         if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
-            GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
+            GTEST_SKIP()
+                << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
         server = own.start();
         name = server.databaseName(dir.file(QStringLiteral("fatura.FDB")));
     }
@@ -30,12 +31,14 @@ protected:
         FbSession station = FbSession::create(name, server.params());
         station.createSchema();
         station.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
-        station.execute(QStringLiteral(
-            "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
-            "INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, NR_GUICHE_CHAMOU, "
-            "DATAUSER2) VALUES (:I, :I, CURRENT_DATE, 1, :I, 'GUICHÊ ' || :I, "
-            "DATEADD(:I SECOND TO CAST(CURRENT_DATE AS TIMESTAMP))); I = I + 1; END END")
-                            .arg(calls));
+        station.execute(
+            QStringLiteral(
+                "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= %1) DO BEGIN "
+                "INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, "
+                "NR_GUICHE_CHAMOU, "
+                "DATAUSER2) VALUES (:I, :I, CURRENT_DATE, 1, :I, 'GUICHÊ ' || :I, "
+                "DATEADD(:I SECOND TO CAST(CURRENT_DATE AS TIMESTAMP))); I = I + 1; END END")
+                .arg(calls));
         Fatura.setDatabaseName(name);
         Fatura.params() = server.params();
     }
@@ -91,8 +94,9 @@ TEST_F(LostConnection, RequeriesFailWhileDownAndTheListShowsAgainAfterRestart) {
     EXPECT_TRUE(Fatura.connected());
     EXPECT_TRUE(TransFatura.active());
     ASSERT_EQ(GUICHELISTA.rowCount(), 3);
-    EXPECT_EQ(GUICHELISTA.displayText(0, GUICHELISTA.fieldIndex(QStringLiteral("NR_GUICHE_CHAMOU"))),
-              QStringLiteral("GUICHÊ 3"));
+    EXPECT_EQ(
+        GUICHELISTA.displayText(0, GUICHELISTA.fieldIndex(QStringLiteral("NR_GUICHE_CHAMOU"))),
+        QStringLiteral("GUICHÊ 3"));
 }
 
 TEST_F(LostConnection, FailedFetchIsNeverTakenForTheEndOfTheList) {
@@ -103,7 +107,8 @@ TEST_F(LostConnection, FailedFetchIsNeverTakenForTheEndOfTheList) {
     ASSERT_EQ(GUICHELISTA.rowCount(), 12);
 
     own.stop();
-    while (GUICHELISTA.canFetchMore()) GUICHELISTA.fetchMore();
+    while (GUICHELISTA.canFetchMore())
+        GUICHELISTA.fetchMore();
     ASSERT_EQ(failures.count(), 1) << "rows held: " << GUICHELISTA.rowCount();
     EXPECT_FALSE(failures.first().first().toString().isEmpty());
     EXPECT_FALSE(GUICHELISTA.atEnd());
@@ -113,7 +118,8 @@ TEST_F(LostConnection, FailedFetchIsNeverTakenForTheEndOfTheList) {
 
     own.start();
     GUICHELISTA.open();
-    while (GUICHELISTA.canFetchMore()) GUICHELISTA.fetchMore();
+    while (GUICHELISTA.canFetchMore())
+        GUICHELISTA.fetchMore();
     EXPECT_EQ(GUICHELISTA.rowCount(), 20000);
     EXPECT_EQ(failures.count(), 1);
 }

@@ -50,7 +50,9 @@ FbClient& testClient() {
     return *client;
 }
 
-QString sourceDir() { return QStringLiteral(PAINEL_SOURCE_DIR); }
+QString sourceDir() {
+    return QStringLiteral(PAINEL_SOURCE_DIR);
+}
 
 QString FbServer::databaseName(const QString& path) const {
     return QStringLiteral("127.0.0.1/%1:%2").arg(port).arg(path);
@@ -73,26 +75,32 @@ QString OwnServer::run(const QString& command) {
                  {sourceDir() + QStringLiteral("/tests/support/fbserver.sh"), command, m_root});
     script.waitForFinished(60000);
     if (script.exitStatus() != QProcess::NormalExit || script.exitCode() != 0)
-        throw EPainelError(QStringLiteral("fbserver.sh %1 failed: %2")
-                               .arg(command, QString::fromLocal8Bit(script.readAllStandardError())));
+        throw EPainelError(
+            QStringLiteral("fbserver.sh %1 failed: %2")
+                .arg(command, QString::fromLocal8Bit(script.readAllStandardError())));
     return QString::fromLocal8Bit(script.readAllStandardOutput());
 }
 
 FbServer OwnServer::start() {
     const QString out = run(QStringLiteral("start"));
     FbServer server;
-    static const QRegularExpression assignment(QStringLiteral("(PAINEL_FB_SERVER_\\w+)=([^;\\s]*)"));
+    static const QRegularExpression assignment(
+        QStringLiteral("(PAINEL_FB_SERVER_\\w+)=([^;\\s]*)"));
     for (auto it = assignment.globalMatch(out); it.hasNext();) {
         const auto m = it.next();
-        if (m.captured(1) == QLatin1String("PAINEL_FB_SERVER_PORT")) server.port = m.captured(2).toInt();
+        if (m.captured(1) == QLatin1String("PAINEL_FB_SERVER_PORT"))
+            server.port = m.captured(2).toInt();
         if (m.captured(1) == QLatin1String("PAINEL_FB_SERVER_ROOT")) server.root = m.captured(2);
-        if (m.captured(1) == QLatin1String("PAINEL_FB_SERVER_PASSWORD")) server.password = m.captured(2);
+        if (m.captured(1) == QLatin1String("PAINEL_FB_SERVER_PASSWORD"))
+            server.password = m.captured(2);
     }
     if (server.port == 0) throw EPainelError(QStringLiteral("fbserver.sh printed no port: ") + out);
     return server;
 }
 
-void OwnServer::stop() { run(QStringLiteral("stop")); }
+void OwnServer::stop() {
+    run(QStringLiteral("stop"));
+}
 
 OwnServer::~OwnServer() {
     try {
@@ -108,8 +116,8 @@ QStringList embeddedParams() {
 FbSession::FbSession(const QString& name, const QStringList& params) {
     const QByteArray path = cp1252::encode(name);
     QByteArray dpb(1, char(isc_dpb_version1));
-    for (const auto& [item, key] : {std::pair{isc_dpb_user_name, "user_name"},
-                                    std::pair{isc_dpb_password, "password"}}) {
+    for (const auto& [item, key] :
+         {std::pair{isc_dpb_user_name, "user_name"}, std::pair{isc_dpb_password, "password"}}) {
         const QByteArray value = cp1252::encode(param(params, QLatin1String(key)));
         dpb.append(char(item)).append(char(value.size())).append(value);
     }
@@ -208,7 +216,8 @@ void FbSession::runScript(const QString& text) {
 
 void FbSession::createSchema() {
     QFile file(sourceDir() + QStringLiteral("/db/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly)) throw EPainelError(QStringLiteral("db/schema.sql missing"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EPainelError(QStringLiteral("db/schema.sql missing"));
     runScript(QString::fromUtf8(file.readAll()));
 }
 
@@ -226,18 +235,19 @@ void FbSession::addCounter(int indice, const QString& nome, const std::optional<
 }
 
 void FbSession::addCall(const CallRow& c) {
-    execute(QStringLiteral("INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, STATUS, "
-                           "NR_GUICHE_CHAMOU, DATAUSER2) VALUES (%1, %2, "
-                           "DATEADD(%3 SECOND TO DATEADD(%4 DAY TO CAST(CURRENT_DATE AS TIMESTAMP))), "
-                           "%5, %6, %8, %9, DATEADD(%7 SECOND TO CAST(CURRENT_DATE AS TIMESTAMP)))")
-                .arg(c.indice)
-                .arg(c.codigopac)
-                .arg(c.secondsIntoDay)
-                .arg(c.day)
-                .arg(c.guiche)
-                .arg(c.senha)
-                .arg(c.order)
-                .arg(sqlText(c.status), sqlText(c.chamou)));
+    execute(
+        QStringLiteral("INSERT INTO GUICHELISTA (INDICE, CODIGOPAC, DATA, GUICHE, SENHA, STATUS, "
+                       "NR_GUICHE_CHAMOU, DATAUSER2) VALUES (%1, %2, "
+                       "DATEADD(%3 SECOND TO DATEADD(%4 DAY TO CAST(CURRENT_DATE AS TIMESTAMP))), "
+                       "%5, %6, %8, %9, DATEADD(%7 SECOND TO CAST(CURRENT_DATE AS TIMESTAMP)))")
+            .arg(c.indice)
+            .arg(c.codigopac)
+            .arg(c.secondsIntoDay)
+            .arg(c.day)
+            .arg(c.guiche)
+            .arg(c.senha)
+            .arg(c.order)
+            .arg(sqlText(c.status), sqlText(c.chamou)));
 }
 
 QVariant FbSession::scalar(const QString& sql) {

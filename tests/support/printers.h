@@ -6,7 +6,9 @@
 #include <QVariant>
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << '{';
@@ -18,6 +20,8 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
 }
 
 inline void PrintTo(const QVariant& value, std::ostream* os) {
-    if (value.isNull()) *os << "null";
-    else PrintTo(value.toString(), os);
+    if (value.isNull())
+        *os << "null";
+    else
+        PrintTo(value.toString(), os);
 }
