@@ -20,7 +20,7 @@ std::optional<QString> applyDatabaseSettings(const TIniFile& ini, QStringList& p
         const QString senha = sgbd(ini, "senha");
         if (cripto == u"S" || cripto == u"T") {
             const QString chave = sgbd(ini, "chave");
-            key = chave.isEmpty() ? askKey() : Descriptografar(chave, kChaveFixa);
+            key = chave.isEmpty() ? askKey() : Descriptografar(chave, QString::fromUtf16(kChaveFixa));
             params[0] = QStringLiteral("user_name=") + Descriptografar(usuario, key);
             params[1] = QStringLiteral("password=") + Descriptografar(senha, key);
         } else {

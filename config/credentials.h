@@ -8,8 +8,6 @@
 #include <functional>
 #include <optional>
 
-// The fixed key with which [sgbd] chave is itself encoded.
-inline const QString kChaveFixa = QStringLiteral("ravoske");
 
 // Sets the connection's two parameter lines ("user_name=...", "password=...") from [sgbd]
 // usuario and senha, decoding them when [sgbd] cripto is "S" or "T", and returns the database

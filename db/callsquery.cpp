@@ -204,6 +204,8 @@ QVariant CallsQuery::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CallsQuery::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::UserRole && orientation == Qt::Horizontal && section >= 0 && section < columnCount())
+        return fields()[section].name;
     if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
     if (orientation == Qt::Vertical) return recordNumber(section);
     if (section < 0 || section >= columnCount()) return {};

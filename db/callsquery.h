@@ -90,7 +90,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     // Display role: the field's text; edit role: its value.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    // Columns: the fields' display labels; rows: the record numbers.
+    // Columns: the fields' display labels (user role: the field's name); rows: the record numbers.
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent = {}) const override;

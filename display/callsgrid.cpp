@@ -105,10 +105,15 @@ QList<GridColumn> TCallsGrid::designColumns() {
 }
 
 void TCallsGrid::setCallsModel(QAbstractItemModel* source) {
+    disconnect(m_resetConnection);
     m_proxy->setSourceModel(source);
+    m_modelColumns.clear();
+    if (!source) {
+        setModel(nullptr);
+        return;
+    }
     setModel(m_proxy);
     QAbstractItemModel* model = m_proxy;
-    m_modelColumns.clear();
     QHeaderView* titles = horizontalHeader();
     for (int c = 0; c < model->columnCount(); ++c) setColumnHidden(c, true);
     for (int i = 0; i < m_columns.size(); ++i) {
@@ -123,7 +128,7 @@ void TCallsGrid::setCallsModel(QAbstractItemModel* source) {
         titles->moveSection(titles->visualIndex(found), i);
         setColumnWidth(found, m_columns[i].width);
     }
-    connect(model, &QAbstractItemModel::modelReset, this, &TCallsGrid::makeFirstRecordCurrent);
+    m_resetConnection = connect(model, &QAbstractItemModel::modelReset, this, &TCallsGrid::makeFirstRecordCurrent);
     makeFirstRecordCurrent();
 }
 

@@ -84,6 +84,7 @@ private:
     int dataColOf(int modelColumn) const;
 
     TTitleProxy* m_proxy;
+    QMetaObject::Connection m_resetConnection;
     QList<GridColumn> m_columns;
     QList<int> m_modelColumns; // model column of each data column
     GridCanvas* m_canvas = nullptr;

@@ -2,6 +2,10 @@
 
 #include "calls/listener.h"
 #include "calls/pausa.h"
+#include "db/callsquery.h"
+#include "db/database.h"
+#include "db/fbclient.h"
+#include "db/transaction.h"
 #include "display/alignlayout.h"
 #include "display/callsgrid.h"
 #include "display/colors.h"
@@ -39,10 +43,22 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
         m_errors = m_ownErrors.get();
     }
     buildLayout();
+    fbClient = std::make_unique<FbClient>();
+    Fatura = std::make_unique<Database>(*fbClient);
+    TransFatura = std::make_unique<Transaction>(*Fatura);
+    GUICHELISTA = std::make_unique<CallsQuery>(*Fatura, *TransFatura);
+    Grid->setCallsModel(GUICHELISTA.get());
     wireHandlers();
 }
 
-TPrincipal::~TPrincipal() = default;
+TPrincipal::~TPrincipal() {
+    // The grid lets go of the list; then the list is closed, the transaction committed and the
+    // connection detached, in that order.
+    Grid->setCallsModel(nullptr);
+    GUICHELISTA.reset();
+    TransFatura.reset();
+    Fatura.reset();
+}
 
 void TPrincipal::buildLayout() {
     setWindowTitle(QStringLiteral("Atendimento Eletrônico"));
@@ -149,6 +165,8 @@ void TPrincipal::wireHandlers() {
             [this](const QString& text) { m_errors->showError(text); });
     Grid->setOnDrawColumnCell([this](QObject* sender, const QRect& rect, int dataCol, const GridColumn& column,
                                      unsigned state) { GridDrawColumnCell(sender, rect, dataCol, column, state); });
+    connect(GUICHELISTA.get(), &CallsQuery::fetchFailed, this,
+            [this](const QString& text) { m_errors->showError(text); }, Qt::QueuedConnection);
     connect(Label2, &TLabel::doubleClicked, this, [this] { Label2DblClick(Label2); });
     connect(Panel1, &TPanel::doubleClicked, this, [this] { Panel1DblClick(Panel1); });
     connect(PanelVideo, &TPanel::doubleClicked, this, [this] { PanelVideoDblClick(PanelVideo); });

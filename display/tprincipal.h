@@ -14,7 +14,11 @@
 class QTcpSocket;
 class QTimer;
 class QToolButton;
+class CallsQuery;
+class Database;
+class FbClient;
 class TAlignLayout;
+class Transaction;
 class TCallsGrid;
 struct GridColumn;
 class TIniFile;
@@ -28,6 +32,7 @@ struct PrincipalEnvironment {
     QString exeDir;                 // folder of config.ini and the media files
     IErrorReport* errors = nullptr; // default: message boxes
     VoiceFactory voiceFactory;      // default: the speech engine
+    std::function<QString()> askKey; // default: the key prompt
 };
 
 class TPrincipal : public QWidget {
@@ -75,6 +80,13 @@ public:
     QTimer* Timer1;
     QTimer* Timer2;
     TServerSocket* ServerSocket1;
+
+    // Database objects. The client library is loaded when the window is built: a missing
+    // library throws EDatabaseError from the constructor.
+    std::unique_ptr<FbClient> fbClient;
+    std::unique_ptr<Database> Fatura;
+    std::unique_ptr<Transaction> TransFatura;
+    std::unique_ptr<CallsQuery> GUICHELISTA;
 
     // Fields.
     QString xsenha;

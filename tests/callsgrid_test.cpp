@@ -20,7 +20,7 @@ class CallsGridTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report});
+        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
         grid = window->Grid;
         other = new QLineEdit(window->Panel6);
         other->setGeometry(100, 2, 50, 20);

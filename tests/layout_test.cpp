@@ -17,7 +17,7 @@ class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report});
+        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
     }
     // Lays the window out at a client size and returns the geometry of an element in the
     // window's coordinates.

@@ -37,7 +37,7 @@ class WindowControlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report});
+        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
         window->resize(986, 749);
         window->show();
         QCoreApplication::processEvents();

@@ -1,7 +1,10 @@
 #include "tests/support/cyclefixture.h"
 
 #include "calls/listener.h"
+#include "db/callsquery.h"
+#include "db/database.h"
 #include "display/memo.h"
+#include "tests/support/firebird.h"
 
 void CycleFixture::startPanel(const QStringList& configLines) {
     stopPanel();
@@ -11,7 +14,15 @@ void CycleFixture::startPanel(const QStringList& configLines) {
     env.exeDir = dir.path();
     env.errors = &report;
     env.voiceFactory = fakeVoiceFactory(voice);
+    testClient(); // the private Firebird root, before the window loads the client
+    if (m_database.isEmpty()) {
+        m_database = dir.file(QStringLiteral("calls.fdb"));
+        FbSession::create(m_database, embeddedParams()).createSchema();
+    }
     window = std::make_unique<TPrincipal>(env);
+    window->Fatura->setDatabaseName(m_database);
+    window->Fatura->params() = embeddedParams();
+    window->GUICHELISTA->open();
     window->w_ConfigTXT->setLines(configLines);
     window->ServerSocket1->Port = 0;
     window->ServerSocket1->SetActive(true);

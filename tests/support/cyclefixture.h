@@ -20,6 +20,8 @@ protected:
     void startPanel(const QStringList& configLines);
     void stopPanel();
     quint16 port() const { return m_port; }
+    // The embedded database the calls list reads (made empty, with the schema).
+    const QString& database() const { return m_database; }
 
     TestDir dir;
     RecordingErrorReport report;
@@ -28,4 +30,5 @@ protected:
 
 private:
     quint16 m_port = 0;
+    QString m_database;
 };
