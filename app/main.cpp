@@ -5,11 +5,17 @@
 #include "display/tprincipal.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QMessageBox>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
+    // The design's faces, for any widget that names them: Debian has none of them, and maps
+    // "Impact" to a dingbat face.
+    QFont::insertSubstitution(QStringLiteral("Impact"), QStringLiteral("Liberation Sans Narrow"));
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
+    QFont::insertSubstitution(QStringLiteral("System"), QStringLiteral("Liberation Sans"));
 
     std::unique_ptr<TPrincipal> principal;
     try {

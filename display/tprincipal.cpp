@@ -2,6 +2,7 @@
 
 #include "calls/listener.h"
 #include "calls/pausa.h"
+#include "config/xinputboxmask.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/fbclient.h"
@@ -42,6 +43,8 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
         m_ownErrors = std::make_unique<MessageBoxErrorReport>();
         m_errors = m_ownErrors.get();
     }
+    if (!m_env.voiceFactory) m_env.voiceFactory = createSpVoice;
+    if (!m_env.askKey) m_env.askKey = [] { return TImputBoxMask::askKey(); };
     buildLayout();
     fbClient = std::make_unique<FbClient>();
     Fatura = std::make_unique<Database>(*fbClient);

@@ -1,12 +1,35 @@
 #pragma once
-// One QApplication for a test executable (widgets on the offscreen platform).
+// The one QApplication of a widget test program. It is created at first use and destroyed when
+// the tests have run, before the program's static objects go (Qt's test input devices among
+// them, which the application's destruction still needs).
 
 #include <QApplication>
+#include <gtest/gtest.h>
 
-inline QApplication* ensureApp() {
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return app;
-    static int argc = 1;
-    static char name[] = "painel_test";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-}
+class TestApplicationEnvironment : public testing::Environment {
+public:
+    static QApplication& get() {
+        if (!s_app) {
+            static int argc = 1;
+            static char name[] = "painel-test";
+            static char* argv[] = {name, nullptr};
+            s_app = new QApplication(argc, argv);
+        }
+        return *s_app;
+    }
+    void TearDown() override {
+        delete s_app;
+        s_app = nullptr;
+    }
+
+private:
+    static inline QApplication* s_app = nullptr;
+};
+
+inline testing::Environment* const kTestApplicationEnvironment =
+    testing::AddGlobalTestEnvironment(new TestApplicationEnvironment);
+
+inline QApplication& testApplication() { return TestApplicationEnvironment::get(); }
+
+// Shorthand used by the tests.
+inline QApplication* ensureApp() { return &testApplication(); }

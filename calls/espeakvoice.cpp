@@ -1,0 +1,181 @@
+#include "calls/espeakvoice.h"
+
+#include "calls/naturalreading.h"
+#include "config/errors.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <cstdlib>
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
+
+namespace {
+
+// The engine's text for a status, without its "Error: " prefix and line end.
+QString statusText(espeak_ng_STATUS status, espeak_ng_ERROR_CONTEXT context = nullptr) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    QString text;
+    if (FILE* f = open_memstream(&buffer, &size)) {
+        espeak_ng_PrintStatusCodeMessage(status, f, context);
+        std::fclose(f);
+        text = QString::fromLocal8Bit(buffer, qsizetype(size)).trimmed();
+        std::free(buffer);
+    }
+    if (text.startsWith(QStringLiteral("Error: "))) text.remove(0, 7);
+    return text.isEmpty() ? QStringLiteral("espeak-ng status 0x%1").arg(uint(status), 8, 16, QChar(u'0')) : text;
+}
+
+[[noreturn]] void creationFailed(const QString& reason) {
+    throw EVoiceError(QStringLiteral("Cannot create \"%1\": %2").arg(QLatin1String(kSpVoiceProgId), reason));
+}
+
+[[noreturn]] void synthesisFailed(const QString& reason) {
+    throw EVoiceError(QStringLiteral("\"%1\": synthesis failed: %2").arg(QLatin1String(kSpVoiceProgId), reason));
+}
+
+[[noreturn]] void speakFailed(const QString& reason) {
+    throw EVoiceError(QStringLiteral("\"%1\".Speak failed: %2").arg(QLatin1String(kSpVoiceProgId), reason));
+}
+
+// The one espeak-ng engine of the process.
+class Engine {
+public:
+    static Engine& instance() {
+        static Engine engine;
+        return engine;
+    }
+
+    // Makes the engine ready on the data folder (empty: its default) and selects the Brazilian
+    // Portuguese voice with its default settings.
+    void open(const QString& dataPath) {
+        if (!m_ready || dataPath != m_dataPath) initialise(dataPath);
+        const espeak_ng_STATUS status = espeak_ng_SetVoiceByName(EspeakVoice::kVoiceName);
+        if (status != ENS_OK)
+            creationFailed(QStringLiteral("espeak-ng has no Brazilian Portuguese voice \"%1\" in %2: %3")
+                               .arg(QLatin1String(EspeakVoice::kVoiceName), dataFolder(), statusText(status)));
+        // Without its dictionary espeak-ng still selects the voice, and then reads nonsense.
+        const QString dictionary = QDir(dataFolder()).filePath(QLatin1String(EspeakVoice::kDictionary));
+        if (!QFileInfo(dictionary).isReadable())
+            creationFailed(QStringLiteral("espeak-ng has no Portuguese dictionary: %1 is missing").arg(dictionary));
+    }
+
+    void toSoundDevice() {
+        if (m_output == Output::Audio) return;
+        const QByteArray device = qgetenv("PAINEL_AUDIO_DEVICE");
+        const auto mode = espeak_ng_OUTPUT_MODE(ENOUTPUT_MODE_SYNCHRONOUS | ENOUTPUT_MODE_SPEAK_AUDIO);
+        const espeak_ng_STATUS status =
+            espeak_ng_InitializeOutput(mode, 0, device.isEmpty() ? nullptr : device.constData());
+        if (status != ENS_OK) speakFailed(statusText(status));
+        m_output = Output::Audio;
+    }
+
+    void toSamples() {
+        if (m_output == Output::Samples) return;
+        if (m_output == Output::Audio)
+            throw EVoiceError(QStringLiteral("\"%1\": espeak-ng plays to the sound device in this process "
+                                             "and cannot synthesise to samples")
+                                  .arg(QLatin1String(kSpVoiceProgId)));
+        const espeak_ng_STATUS status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
+        if (status != ENS_OK) synthesisFailed(statusText(status));
+        m_output = Output::Samples;
+    }
+
+    // Synthesises UTF-8 text to the current output; samples go to sink when it is given.
+    espeak_ng_STATUS synthesize(const QByteArray& utf8, std::vector<short>* sink) {
+        m_sink = sink;
+        const espeak_ng_STATUS status = espeak_ng_Synthesize(utf8.constData(), std::size_t(utf8.size()) + 1, 0,
+                                                             POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        m_sink = nullptr;
+        return status;
+    }
+
+    int sampleRate() const { return espeak_ng_GetSampleRate(); }
+
+    QString dataFolder() const {
+        const char* path = nullptr;
+        espeak_Info(&path);
+        return path ? QString::fromLocal8Bit(path) : m_dataPath;
+    }
+
+private:
+    enum class Output { None, Samples, Audio };
+
+    Engine() = default;
+
+    void initialise(const QString& dataPath) {
+        m_ready = false;
+        const QByteArray path = QFile::encodeName(dataPath);
+        espeak_ng_InitializePath(dataPath.isEmpty() ? nullptr : path.constData());
+        espeak_ng_ERROR_CONTEXT context = nullptr;
+        const espeak_ng_STATUS status = espeak_ng_Initialize(&context);
+        if (status != ENS_OK) {
+            const QString reason = statusText(status, context);
+            espeak_ng_ClearErrorContext(&context);
+            creationFailed(QStringLiteral("the speech engine espeak-ng cannot start: %1").arg(reason));
+        }
+        // The engine keeps the list of voices it found first: make it scan this folder.
+        espeak_ListVoices(nullptr);
+        espeak_SetSynthCallback(&Engine::onSamples);
+        m_ready = true;
+        m_dataPath = dataPath;
+        // A fresh engine sets its sample output up again; the sound device, set up once, lasts.
+        if (m_output == Output::Samples) m_output = Output::None;
+    }
+
+    static int onSamples(short* wav, int count, espeak_EVENT*) {
+        std::vector<short>* sink = instance().m_sink;
+        if (sink && wav && count > 0) sink->insert(sink->end(), wav, wav + count);
+        return 0; // go on
+    }
+
+    bool m_ready = false;
+    QString m_dataPath;
+    Output m_output = Output::None;
+    std::vector<short>* m_sink = nullptr;
+};
+
+QString textFor(const QString& text, EspeakVoice::Reading reading) {
+    return reading == EspeakVoice::Reading::Natural ? naturalReading(text) : text;
+}
+
+} // namespace
+
+EspeakVoice::EspeakVoice(const QString& dataPath) { Engine::instance().open(dataPath); }
+
+void EspeakVoice::Speak(const QString& text, int flags) {
+    if (flags != 0)
+        speakFailed(QStringLiteral("flags %1 are not supported; 0 speaks synchronously").arg(flags));
+    Engine& engine = Engine::instance();
+    engine.toSoundDevice();
+    const espeak_ng_STATUS status = engine.synthesize(naturalReading(text).toUtf8(), nullptr);
+    if (status == ENS_AUDIO_ERROR)
+        speakFailed(QStringLiteral("no sound output device could be opened (espeak-ng: %1)").arg(statusText(status)));
+    if (status != ENS_OK) speakFailed(statusText(status));
+}
+
+QString EspeakVoice::dataFolder() const { return Engine::instance().dataFolder(); }
+
+EspeakVoice::Samples EspeakVoice::synthesizeToSamples(const QString& text, Reading reading) {
+    Engine& engine = Engine::instance();
+    engine.toSamples();
+    Samples samples;
+    const espeak_ng_STATUS status = engine.synthesize(textFor(text, reading).toUtf8(), &samples.data);
+    if (status != ENS_OK) synthesisFailed(statusText(status));
+    samples.sampleRate = engine.sampleRate();
+    return samples;
+}
+
+QString EspeakVoice::phonemes(const QString& text, Reading reading) {
+    const QByteArray utf8 = textFor(text, reading).toUtf8();
+    QStringList clauses;
+    const void* position = utf8.constData();
+    while (position) {
+        const char* clause = espeak_TextToPhonemes(&position, espeakCHARS_UTF8, 0);
+        if (clause) clauses << QString::fromUtf8(clause).trimmed();
+    }
+    return clauses.join(QStringLiteral(" | "));
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The voice of the espeak-ng speech engine: Brazilian Portuguese, default rate and volume,
+// speaking synchronously to the sound device, or synthesising to samples for tests and
+// measurements.
+//
+// espeak-ng is one engine per process: it is initialised once (again only when another data
+// folder is asked for) and every voice object uses it. Its output is process-wide as well: the
+// sound device can be set up once per process, so a process that has spoken cannot synthesise
+// to samples afterwards (samples first and speech later is fine). Everything runs on one thread.
+// The environment variable PAINEL_AUDIO_DEVICE names the output device (an ALSA or PulseAudio
+// device name) instead of the default one; it is read when the process first speaks.
+
+#include "calls/voice.h"
+
+#include <QString>
+#include <vector>
+
+class EspeakVoice : public IVoice {
+public:
+    // dataPath: the folder holding espeak-ng-data, or that folder itself; empty: the engine's
+    // own default (which honours ESPEAK_DATA_PATH). Throws EVoiceError naming "SAPI.SpVoice" and
+    // the reason when the engine cannot start or has no Brazilian Portuguese voice there.
+    explicit EspeakVoice(const QString& dataPath = QString());
+
+    // Speaks naturalReading(text) and returns when it has been spoken. flags must be 0 (the
+    // synchronous default). Throws EVoiceError with the engine's reason: no sound device, or
+    // synthesis failed.
+    void Speak(const QString& text, int flags) override;
+
+    enum class Reading {
+        Natural, // as Speak gives it to the engine (naturalReading)
+        AsGiven, // the text exactly as passed
+    };
+
+    struct Samples {
+        std::vector<short> data; // 16-bit mono
+        int sampleRate = 0;      // per second
+        double seconds() const { return sampleRate > 0 ? double(data.size()) / sampleRate : 0.0; }
+    };
+
+    // Synthesises the text to samples instead of the sound device. Throws EVoiceError.
+    Samples synthesizeToSamples(const QString& text, Reading reading = Reading::Natural);
+
+    // The engine's phonemes for the text (espeak-ng's ASCII phoneme names), one clause after the
+    // other separated by " | ", to compare how texts are read.
+    QString phonemes(const QString& text, Reading reading = Reading::Natural);
+
+    // The data folder the engine reads (espeak-ng-data).
+    QString dataFolder() const;
+
+    static constexpr char kVoiceName[] = "pt-br";
+    static constexpr char kDictionary[] = "pt_dict";
+};
