@@ -134,6 +134,7 @@ void MediaDevice::Open() {
 // wait for later, so no receive cycle and no click starts inside an open; timers are served.
 bool MediaDevice::waitForLoad() {
     auto settled = [this] {
+        if (!m_player) return true;
         const auto status = m_player->mediaStatus();
         return m_openFailed || status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::InvalidMedia ||
                status == QMediaPlayer::NoMedia;
