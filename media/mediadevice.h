@@ -1,0 +1,100 @@
+#pragma once
+// One media device: a medium opened from a file and played through Qt Multimedia, with the
+// semantics the panel relies on. Open waits until the medium is loaded; play, pause and resume
+// return at once and the medium plays on its own; a play that finds the medium at its end
+// rewinds it first (AutoRewind). Failures of play, pause and seek raise nothing: they are kept
+// as the last error. Everything runs on the user-interface thread.
+
+#include "media/mediatypes.h"
+
+#include <QMediaPlayer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QVideoSink;
+
+class MediaDevice : public QObject {
+    Q_OBJECT
+public:
+    explicit MediaDevice(QObject* parent = nullptr);
+    ~MediaDevice() override;  // closes an open device
+
+    const QString& FileName() const { return m_fileName; }
+    void setFileName(const QString& path) { m_fileName = path; }
+    bool AutoRewind() const { return m_autoRewind; }
+    void setAutoRewind(bool on) { m_autoRewind = on; }
+    // Where video frames go; none for a device without a display. Kept across opens.
+    void setVideoSink(QVideoSink* sink);
+
+    bool isOpen() const { return m_open; }
+    bool isOpening() const { return m_opening; }
+    int DeviceID() const { return m_deviceId; }  // non-zero exactly while open
+    const MediaCapabilities& Capabilities() const { return m_caps; }
+    MediaError Error() const { return m_error; }
+    const QString& ErrorMessage() const { return m_errorMessage; }
+    MediaNotify NotifyValue() const { return m_notify; }
+    MediaMode Mode() const;
+    qint64 Position() const;  // milliseconds from the start
+    qint64 Length() const;    // milliseconds
+
+    // Closes the device if open, then opens FileName and returns once the medium is loaded or
+    // has failed. A failure raises EMCIDeviceError with the media system's reason ("Unknown
+    // error code" when it gives none) and leaves the device closed.
+    void Open();
+    // Does nothing while closed.
+    void Close();
+
+    // The operations below raise EMCIDeviceError "No MCI device open" on a closed device and do
+    // nothing else. A call that arrives while the device is still opening (from a timer served
+    // by the open's wait) is dropped.
+    void Play();       // from the current position; rewinds first at the end of the medium
+    void Pause();      // playing: PauseOnly; paused: Resume; anything else: nothing
+    void PauseOnly();  // holds a playing medium at its position
+    void Resume();     // continues a paused medium; otherwise Play
+    void Rewind();     // stops at the start
+    void Stop();       // stops; the medium goes back to its start
+    void Next();       // stops at the end of the medium
+    void Previous();   // stops at the start
+    void Step();       // holds the medium and moves one frame forward (devices with video)
+    void Back();       // holds the medium and moves one frame back (devices with video)
+    void StartRecording();  // no device here records: recorded as unsupported
+    void Eject();           // no device here ejects: recorded as unsupported
+
+Q_SIGNALS:
+    // A play or resume has ended, for the reason given.
+    void notified(MediaNotify kind);
+
+private:
+    bool requireOpen() const;
+    bool atEnd() const;
+    bool waitForLoad();
+    void releasePlayer();
+    void startPlaying();
+    void stopAt(qint64 position);
+    void stepBy(qint64 delta);
+    qint64 frameMs() const;
+    void setResult(MediaError error, const QString& message = QString());
+    void deliver(MediaNotify kind);
+    void onError(QMediaPlayer::Error error, const QString& text);
+    void onStatus(QMediaPlayer::MediaStatus status);
+
+    QString m_fileName;
+    bool m_autoRewind = true;
+    QPointer<QVideoSink> m_videoSink;
+
+    QPointer<QMediaPlayer> m_player;
+    bool m_open = false;
+    bool m_opening = false;
+    int m_deviceId = 0;
+    MediaCapabilities m_caps;
+    MediaError m_error = MediaError::None;
+    QString m_errorMessage;
+    MediaNotify m_notify = MediaNotify::None;
+    bool m_notifyPending = false;
+
+    // The first failure reported while opening.
+    bool m_openFailed = false;
+    MediaError m_openError = MediaError::None;
+    QString m_openReason;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// Media files made on the spot, for the tests and the demo: a chime as a PCM WAV file, written
+// directly, and a test-pattern video as WMV (Windows Media video in an ASF file), made by ffmpeg.
+
+#include <QByteArray>
+#include <QString>
+
+namespace testmedia {
+
+// A chime of three sine tones, each fading out, as 16-bit mono PCM at 22050 Hz in a WAV file.
+QByteArray chimeWav(int durationMs);
+bool writeChimeWav(const QString& path, int durationMs, QString* why = nullptr);
+
+// The ffmpeg program on the PATH; empty when there is none.
+QString ffmpegProgram();
+
+// A moving test pattern, 320 x 240 at 25 frames per second, in WMV. With sound, a steady tone
+// goes with it. False, with the reason in why, when ffmpeg is missing or fails.
+bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* why = nullptr);
+
+}  // namespace testmedia
