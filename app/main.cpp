@@ -3,12 +3,14 @@
 #include "config/errors.h"
 #include "display/errorreport.h"
 #include "display/tprincipal.h"
+#include "media/mediabackend.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
 
 int main(int argc, char* argv[]) {
+    selectMediaBackend();
     QApplication app(argc, argv);
     QApplication::setApplicationName(applicationTitle());
     // The design's faces, for any widget that names them: Debian has none of them, and maps

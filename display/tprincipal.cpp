@@ -3,6 +3,7 @@
 #include "calls/listener.h"
 #include "calls/pausa.h"
 #include "config/xinputboxmask.h"
+#include "config/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/fbclient.h"
@@ -13,6 +14,7 @@
 #include "display/fonts.h"
 #include "display/memo.h"
 #include "display/panel.h"
+#include "media/mediaplayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,8 +57,10 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
 }
 
 TPrincipal::~TPrincipal() {
-    // The grid lets go of the list; then the list is closed, the transaction committed and the
-    // connection detached, in that order.
+    // The media devices are closed; the grid lets go of the list; then the list is closed, the
+    // transaction committed and the connection detached, in that order.
+    VIDEO1->Close();
+    Som1->Close();
     Grid->setCallsModel(nullptr);
     GUICHELISTA.reset();
     TransFatura.reset();
@@ -92,6 +96,11 @@ void TPrincipal::buildLayout() {
     Panel1->setDesignFont(QStringLiteral("Arial"), 28, true);
     Panel1->setTextColor(colors::navy);
     Panel1->setText(QStringLiteral("00:00:00"));
+    Som1 = new TMediaPlayer(Panel5);
+    Som1->setObjectName(QStringLiteral("Som1"));
+    Som1->setGeometry(777, 29, 197, 30);
+    Som1->setFileName(QStringLiteral("NOTIFY.wav"));
+    Som1->hide();
     layout->addAligned(Panel5, TAlignLayout::Top);
 
     // Header bar.
@@ -126,6 +135,12 @@ void TPrincipal::buildLayout() {
     auto* global = new TAlignLayout(PanelGlobal);
     PanelVideo = makePanel(QStringLiteral("PanelVideo"), PanelGlobal, colors::silver, 594, 382);
     global->addAligned(PanelVideo, TAlignLayout::Right);
+    auto* video = new TAlignLayout(PanelVideo);
+    VIDEO1 = new TMediaPlayer(PanelVideo);
+    VIDEO1->setObjectName(QStringLiteral("VIDEO1"));
+    VIDEO1->resize(594, 30);
+    VIDEO1->setDisplay(PanelVideo);
+    video->addAligned(VIDEO1, TAlignLayout::Bottom);
     Panel4 = makePanel(QStringLiteral("Panel4"), PanelGlobal, colors::skyBlue, 392, 382);
     global->addAligned(Panel4, TAlignLayout::Fill);
 
@@ -170,6 +185,7 @@ void TPrincipal::wireHandlers() {
                                      unsigned state) { GridDrawColumnCell(sender, rect, dataCol, column, state); });
     connect(GUICHELISTA.get(), &CallsQuery::fetchFailed, this,
             [this](const QString& text) { m_errors->showError(text); }, Qt::QueuedConnection);
+    VIDEO1->setErrorHandler([this](const EPainelError& e) { m_errors->showError(e.text()); });
     connect(Label2, &TLabel::doubleClicked, this, [this] { Label2DblClick(Label2); });
     connect(Panel1, &TPanel::doubleClicked, this, [this] { Panel1DblClick(Panel1); });
     connect(PanelVideo, &TPanel::doubleClicked, this, [this] { PanelVideoDblClick(PanelVideo); });
@@ -192,4 +208,12 @@ QString TPrincipal::exePath(const QString& fileName) const {
     return QDir(m_env.exeDir).filePath(fileName);
 }
 
-bool TPrincipal::videoFileExists() const { return QFileInfo::exists(exePath(QStringLiteral("VIDEO.WMV"))); }
+QString TPrincipal::besideExe(const QString& fileName) const {
+    const QString exact = exePath(fileName);
+    if (QFileInfo::exists(exact)) return exact;
+    for (const QString& name : QDir(m_env.exeDir).entryList(QDir::Files))
+        if (name.compare(fileName, Qt::CaseInsensitive) == 0) return exePath(name);
+    return QString();
+}
+
+bool TPrincipal::videoFileExists() const { return !besideExe(QStringLiteral("VIDEO.WMV")).isEmpty(); }

@@ -25,6 +25,7 @@ class TIniFile;
 class TLabel;
 class TMemo;
 class TPanel;
+class TMediaPlayer;
 class TServerSocket;
 
 // What the main window takes from outside; tests replace the folder and the side effects.
@@ -77,6 +78,8 @@ public:
     TPanel* Panel6;
     QToolButton* SpeedButton1;
     TMemo* w_ConfigTXT;
+    TMediaPlayer* Som1;
+    TMediaPlayer* VIDEO1;
     QTimer* Timer1;
     QTimer* Timer2;
     TServerSocket* ServerSocket1;
@@ -129,6 +132,8 @@ private:
     void startupMedia(const TIniFile& ini);
     void applyCredentials(const TIniFile& ini);
     bool videoFileExists() const;
+    // The file of that name in the executable's folder, found also when its letter case differs.
+    QString besideExe(const QString& fileName) const;
 
     Environment m_env;
     std::unique_ptr<MessageBoxErrorReport> m_ownErrors;
