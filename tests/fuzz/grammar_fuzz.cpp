@@ -1,39 +1,41 @@
 // libFuzzer target for the call message grammar: any bytes, decoded as a call message, are
 // classified and taken apart. Only a counter call may fail, and only with EConvertError; any
 // other exception, a crash or a memory error is a finding. Results are checked for the bounds
-// the receive cycle relies on.
-//
-// Build and run (from the source root):
-//   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -g -O1 -fPIC -I. \
-//     $(pkg-config --cflags Qt6Core) tests/fuzz/grammar_fuzz.cpp calls/grammar.cpp \
-//     calls/destinations.cpp config/codepage.cpp config/intrule.cpp \
-//     $(pkg-config --libs Qt6Core) -o grammar_fuzz
-//   ./grammar_fuzz -max_total_time=30 -max_len=4096 CORPUS_DIR
+// the receive cycle relies on: the name text is a piece of the message, a counter call's name
+// text is at most 40 characters, and the announcement is the name text and a bounded phrase.
 
 #include "calls/destinations.h"
 #include "calls/grammar.h"
 #include "config/codepage.h"
 #include "config/errors.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include "tests/fuzz/fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString T =
         cp1252::decode(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     const CallKind kind = classifyCall(T);
+    fuzz::check(kind == classifyCall(T), "classification is repeatable");
     try {
         const CallResult r = parseCall(T, 61, 37);
-        if (r.kind != kind) std::abort();
-        if (kind == CallKind::Counter && r.xsenha.size() > 40) std::abort();
-        if (r.announcement.size() > T.size() + 80) std::abort();
-    } catch (const EConvertError&) {
-        if (kind != CallKind::Counter) std::abort();
+        fuzz::check(r.kind == kind, "parseCall agrees with classifyCall");
+        fuzz::check(T.contains(r.xsenha), "the name text is a piece of the message");
+        if (kind == CallKind::Counter) {
+            fuzz::check(r.xsenha.size() <= 40, "a counter call's name text is at most 40 characters");
+            fuzz::check(r.pauseSeconds == 1, "a counter call pauses 1 second");
+        } else {
+            fuzz::check(r.pauseSeconds == 0, "only a counter call has its own pause");
+        }
+        fuzz::check(r.announcement.size() <= T.size() + 80, "the announcement is bounded by the message");
+        for (const PanelChange* p : {&r.panel3, &r.panel7, &r.panel8})
+            if (p->text) fuzz::check(p->text->size() <= T.size() + 80, "a panel text is bounded by the message");
+    } catch (const EConvertError& e) {
+        fuzz::check(kind == CallKind::Counter, "only a counter call can fail");
+        fuzz::check(e.text().endsWith(u"' is not a valid integer value"), "the conversion message");
     }
-    // The destination look-up alone, with the first two bytes as the code.
-    const DestinationCall d = callDestination(QStringView(T).first(qMin<qsizetype>(2, T.size())),
-                                              QStringView(T).sliced(qMin<qsizetype>(2, T.size())));
-    if (d.panel8.isEmpty()) std::abort();
+    // The destination look-up alone, with the first two characters as the code.
+    const qsizetype cut = qMin<qsizetype>(2, T.size());
+    const DestinationCall d = callDestination(QStringView(T).first(cut), QStringView(T).sliced(cut));
+    fuzz::check(!d.panel8.isEmpty(), "every code has a destination line");
+    fuzz::check(d.announcement.startsWith(QStringView(T).sliced(cut)), "the announcement starts with the name");
     return 0;
 }

@@ -1,0 +1,68 @@
+// libFuzzer target for the config.ini reader. Any file content is read without failing; a value
+// read is either the default or a piece of the file's text, at most 2047 characters; section and
+// key match without regard to letter case; reading is repeatable.
+
+#include "config/inifile.h"
+#include "config/textfile.h"
+#include "tests/fuzz/fuzzinput.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QString swapAsciiCase(QString s) {
+    for (QChar& c : s) {
+        const char16_t u = c.unicode();
+        if (u >= u'a' && u <= u'z') c = QChar(char16_t(u - 32));
+        else if (u >= u'A' && u <= u'Z') c = QChar(char16_t(u + 32));
+    }
+    return s;
+}
+
+// A section and key that the file itself names: the last "key=" line and the header above it.
+std::pair<QString, QString> lookupFromText(const QStringList& lines) {
+    QString section, key;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(u'[')) section = line.mid(1, line.indexOf(u']') - 1).trimmed();
+        else if (line.contains(u'=')) key = line.left(line.indexOf(u'=')).trimmed();
+    }
+    return {section, key};
+}
+
+void checkRead(const TIniFile& ini, const QString& text, const QString& section, const QString& key) {
+    const QString def = QStringLiteral("\x01" "default");
+    const QString v = ini.ReadString(section, key, def);
+    fuzz::check(v.size() <= TIniFile::kMaxValueLength, "a value is at most 2047 characters");
+    fuzz::check(v == def || text.contains(v), "a value is the default or a piece of the file");
+    fuzz::check(ini.ReadString(section, key, def) == v, "reading again gives the same value");
+    fuzz::check(ini.ReadString(swapAsciiCase(section), swapAsciiCase(key), def) == v,
+                "section and key match without regard to case");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("config.ini"));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) fuzz::fail("cannot write the file");
+        f.write(bytes);
+    }
+    const QString text = decodeText(bytes);
+    const TIniFile ini(path);
+    static const std::pair<const char16_t*, const char16_t*> kProgramKeys[] = {
+        {u"fonte", u"tamanhofontenome"}, {u"fonte", u"tamanhofonteservico"}, {u"sgbd", u"usuario"},
+        {u"sgbd", u"senha"}, {u"sgbd", u"cripto"}, {u"sgbd", u"chave"}, {u"sgbd", u"fatura"},
+        {u"definicao", u"repetirvideo"}};
+    for (const auto& [section, key] : kProgramKeys)
+        checkRead(ini, text, QString::fromUtf16(section), QString::fromUtf16(key));
+    const auto [section, key] = lookupFromText(splitLines(text));
+    checkRead(ini, text, section, key);
+    fuzz::check(ini.ReadString(QStringLiteral("\x02" "no such section"), key, QStringLiteral("d")) == u"d",
+                "a missing section gives the default");
+    return 0;
+}
