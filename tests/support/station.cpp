@@ -27,9 +27,10 @@ bool TestStation::waitClosed(int timeoutMs) {
 }
 
 bool sendCall(quint16 port, const QByteArray& message) {
-    static QList<TestStation*> stations; // kept open, as a real station leaves them to the panel
+    // Kept open for the rest of the run, as a real station leaves its connection to the panel.
+    static auto* const stations = new QList<TestStation*>;
     auto* s = new TestStation;
-    stations.append(s);
+    stations->append(s);
     if (!s->connectTo(port)) return false;
     s->send(message);
     return true;
