@@ -5,16 +5,30 @@
 #include <QScopeGuard>
 #include <QTcpServer>
 
+#include <poll.h>
+#include <sys/ioctl.h>
+
 TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
     setObjectName(QStringLiteral("ServerSocket1"));
     m_server->setListenBacklogSize(5);
     connect(m_server, &QTcpServer::newConnection, this, &TServerSocket::acceptPending);
+    connect(m_server, &QTcpServer::acceptError, this, &TServerSocket::onAcceptError);
+    m_acceptRetry.setSingleShot(true);
+    m_acceptRetry.setInterval(kAcceptRetryMs);
+    connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
+        if (m_server->isListening()) m_server->resumeAccepting();
+    });
 }
 
 TServerSocket::~TServerSocket() {
     m_server->close();
-    for (QTcpSocket* s : std::as_const(m_clients)) delete s;
-    for (const auto& s : std::as_const(m_retired)) delete s.data();
+    // A connection being deleted reports its end: its handlers go first, so that they neither
+    // change the list being walked nor look at the connection half destroyed.
+    for (QTcpSocket* s : std::exchange(m_clients, {})) {
+        s->disconnect(this);
+        delete s;
+    }
+    for (const auto& s : std::exchange(m_retired, {})) delete s.data();
 }
 
 bool TServerSocket::Active() const { return m_server->isListening(); }
@@ -24,9 +38,14 @@ quint16 TServerSocket::listeningPort() const { return m_server->serverPort(); }
 void TServerSocket::SetActive(bool active) {
     if (active == Active()) return;
     if (!active) {
+        // Connections that the system has completed but the panel not yet accepted would be reset
+        // with the listening socket, messages and all: take them first.
+        takeBacklog();
         m_server->close();
+        m_acceptRetry.stop();
         const auto clients = m_clients;
-        for (QTcpSocket* s : clients) retire(s);
+        for (QTcpSocket* s : clients)
+            if (!messageWaiting(s)) retire(s);
         sweep();
         Q_EMIT ActiveChanged(false);
         return;
@@ -36,15 +55,28 @@ void TServerSocket::SetActive(bool active) {
     if (!m_server->listen(QHostAddress::AnyIPv4, quint16(Port)))
         throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
     Q_EMIT ActiveChanged(true);
+    deliverHeldMessages();
+}
+
+void TServerSocket::dropInput(QTcpSocket* socket) {
+    if (!m_clients.contains(socket)) return;
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    connect(socket, &QTcpSocket::readyRead, this, [socket] { socket->skip(socket->bytesAvailable()); });
+    socket->skip(socket->bytesAvailable());
 }
 
 void TServerSocket::acceptPending() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
+        m_acceptFailing = false;
+        if (m_clients.size() >= kMaxConnections) makeRoom();
         s->setParent(nullptr);
         s->setReadBufferSize(kReadBufferSize);
         m_clients.append(s);
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] {
+            // A station may send its message and close at once: while the listener is off its
+            // message waits in the connection for the read event.
+            if (messageWaiting(s)) return;
             retire(s);
             sweep();
         });
@@ -54,10 +86,50 @@ void TServerSocket::acceptPending() {
                 Q_EMIT ClientError(s->errorString());
         });
     }
+    sweep();
+}
+
+void TServerSocket::takeBacklog() {
+    if (!m_server->isListening()) return;
+    // The backlog holds a handful; the bound keeps a failing accept from looping.
+    bool timedOut = false;
+    for (int i = 0; i < 8 && m_server->waitForNewConnection(0, &timedOut) && !timedOut; ++i) {
+    }
+    acceptPending();
+}
+
+// Closes the oldest connection that has no message waiting. Messages wait only while the listener
+// is off, when nothing is accepted, so there is nearly always one.
+void TServerSocket::makeRoom() {
+    for (QTcpSocket* s : std::as_const(m_clients)) {
+        if (!messageWaiting(s)) {
+            retire(s);
+            return;
+        }
+    }
+}
+
+void TServerSocket::onAcceptError() {
+    // The socket layer stops accepting after a failure. After accepts that ran out of descriptors
+    // it also reports the end of the next batch of accepts as one: only a connection still
+    // waiting to be accepted makes it a failure.
+    pollfd listening{int(m_server->socketDescriptor()), POLLIN, 0};
+    if (::poll(&listening, 1, 0) != 1) {
+        m_server->resumeAccepting();
+        return;
+    }
+    if (!m_acceptFailing) {
+        m_acceptFailing = true;
+        Q_EMIT ClientError(m_server->errorString());
+    }
+    m_acceptRetry.start();
 }
 
 void TServerSocket::onReadyRead(QTcpSocket* socket) {
     if (!m_clients.contains(socket)) return;
+    // While the listener is off a message waits; it is delivered when the listener is on again.
+    if (!Active()) return;
+    m_delivered.insert(socket);
     ++m_readDepth;
     const auto done = qScopeGuard([this] {
         --m_readDepth;
@@ -66,8 +138,29 @@ void TServerSocket::onReadyRead(QTcpSocket* socket) {
     Q_EMIT ClientRead(this, socket);
 }
 
+void TServerSocket::deliverHeldMessages() {
+    for (QTcpSocket* s : std::as_const(m_clients)) {
+        if (!messageWaiting(s) || s->bytesAvailable() == 0) continue; // the rest comes by itself
+        QMetaObject::invokeMethod(
+            this,
+            [this, p = QPointer<QTcpSocket>(s)] {
+                if (p && Active() && messageWaiting(p) && p->bytesAvailable() > 0) onReadyRead(p);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
+    if (!m_clients.contains(socket) || m_delivered.contains(socket)) return false;
+    if (socket->bytesAvailable() > 0) return true;
+    int pending = 0;
+    const qintptr fd = socket->socketDescriptor();
+    return fd >= 0 && ::ioctl(int(fd), FIONREAD, &pending) == 0 && pending > 0;
+}
+
 void TServerSocket::retire(QTcpSocket* socket) {
     if (!m_clients.removeOne(socket)) return;
+    m_delivered.remove(socket);
     socket->disconnect(this);
     socket->abort();
     m_retired.append(socket);

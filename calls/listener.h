@@ -6,11 +6,23 @@
 //
 // A connection closed while its read handler runs stays a valid object until every read handler
 // has returned: closed connections are kept aside and deleted only then.
+//
+// What a panel left alone on an open network needs besides:
+// - A station whose message has arrived but not yet been read when the listener is switched off
+//   (by another station's cycle) keeps its connection: its read event comes as soon as the
+//   listener is on again, so no call that reached the panel is lost. Every other connection is
+//   closed at the switch-off, those that have already delivered a message among them.
+// - At most kMaxConnections are open at once: to make room the oldest with no message waiting is
+//   closed. Connections that send nothing cannot use up the descriptors.
+// - When accepting fails (no descriptor left, say) the listener accepts again shortly; it never
+//   stops accepting for good. The failure is reported once until an accept succeeds again.
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTcpSocket>
+#include <QTimer>
 
 class QTcpServer;
 
@@ -34,6 +46,14 @@ public:
     // Largest number of bytes a connection buffers before the panel reads it; a station that
     // sends more waits (TCP flow control) until the read.
     static constexpr qint64 kReadBufferSize = 64 * 1024;
+    // Largest number of connections open at once.
+    static constexpr int kMaxConnections = 64;
+    // Wait before accepting again after a failed accept.
+    static constexpr int kAcceptRetryMs = 200;
+
+    // The connection's message has been taken: whatever else it sends is read and dropped, with
+    // no further read event (the rest of an over-long message).
+    void dropInput(QTcpSocket* socket);
 
 Q_SIGNALS:
     // Data arrived on a connection. Handlers run one after another on the UI thread and may
@@ -46,12 +66,20 @@ Q_SIGNALS:
 
 private:
     void acceptPending();
+    void takeBacklog();
+    void makeRoom();
+    void onAcceptError();
     void onReadyRead(QTcpSocket* socket);
+    void deliverHeldMessages();
+    bool messageWaiting(QTcpSocket* socket) const;
     void retire(QTcpSocket* socket);
     void sweep();
 
     QTcpServer* m_server;
-    QList<QTcpSocket*> m_clients;
+    QList<QTcpSocket*> m_clients;      // oldest first
+    QSet<QTcpSocket*> m_delivered;     // open connections that have had their read event
     QList<QPointer<QTcpSocket>> m_retired;
+    QTimer m_acceptRetry;
+    bool m_acceptFailing = false;
     int m_readDepth = 0;
 };

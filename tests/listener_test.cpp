@@ -3,12 +3,19 @@
 #include "calls/listener.h"
 #include "config/errors.h"
 #include "tests/support/qtapp.h"
+#include "tests/support/rawstation.h"
 #include "tests/support/station.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -108,6 +115,133 @@ TEST_F(ListenerTest, AStationThatLeavesIsForgotten) {
         s.waitClosed(3000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 0, 3000);
+}
+
+// A station whose message has reached the panel but not yet been read when another station's
+// cycle switches the listener off: already accepted or still in the system's backlog, still
+// connected or closed right after sending. Its message is read once the listener is on again;
+// connections without a message are closed as before.
+TEST_F(ListenerTest, AMessageWaitingAtTheSwitchOffIsReadWhenTheListenerIsOnAgain) {
+    const struct {
+        const char* name;
+        bool acceptedFirst;
+        bool closesAfterSending;
+    } cases[] = {{"accepted", true, false},
+                 {"in the backlog", false, false},
+                 {"accepted, then closed by the station", true, true},
+                 {"in the backlog, then closed by the station", false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray got;
+        const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead,
+                                              [&](QObject*, QTcpSocket* s) { got += s->readAll(); });
+        TestStation idle, caller;
+        ASSERT_TRUE(idle.connectTo(port));
+        ASSERT_TRUE(caller.connectTo(port));
+        if (c.acceptedFirst) QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 2, 3000);
+        caller.send("MD*7ANA"); // on loopback the bytes are at the panel's end when this returns
+        if (c.closesAfterSending) caller.socket().disconnectFromHost();
+        listener.SetActive(false);
+        EXPECT_TRUE(idle.waitClosed(3000));
+        QTest::qWait(200);
+        EXPECT_TRUE(got.isEmpty()) << "read while the listener was off";
+        listener.SetActive(true);
+        QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
+        QObject::disconnect(reading);
+        listener.SetActive(false);
+        listener.SetActive(true);
+        QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 0, 3000);
+    }
+}
+
+TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
+    constexpr int kExtra = 20;
+    std::vector<std::unique_ptr<TestStation>> silent;
+    for (int i = 0; i < TServerSocket::kMaxConnections + kExtra; ++i) {
+        silent.push_back(std::make_unique<TestStation>());
+        ASSERT_TRUE(silent.back()->connectTo(port));
+        if (i < TServerSocket::kMaxConnections)
+            QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), i + 1, 3000);
+        else // the oldest makes room for the newest
+            ASSERT_TRUE(silent[i - TServerSocket::kMaxConnections]->waitClosed(3000)) << i;
+    }
+    EXPECT_EQ(listener.connectionCount(), TServerSocket::kMaxConnections);
+    EXPECT_EQ(silent.back()->socket().state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(silent[kExtra]->socket().state(), QAbstractSocket::ConnectedState);
+
+    QByteArray got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got += s->readAll(); });
+    TestStation caller;
+    ASSERT_TRUE(caller.connectTo(port));
+    caller.send("MD*7ANA");
+    QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
+    EXPECT_LE(listener.connectionCount(), TServerSocket::kMaxConnections);
+}
+
+// The highest descriptor number in use.
+int highestDescriptor() {
+    int highest = 2;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System))
+        highest = std::max(highest, name.toInt());
+    return highest;
+}
+
+TEST_F(ListenerTest, RunningOutOfDescriptorsDoesNotStopTheListenerForGood) {
+    QStringList errors;
+    QObject::connect(&listener, &TServerSocket::ClientError, [&](const QString& text) { errors.append(text); });
+    QByteArray got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got += s->readAll(); });
+
+    // Every descriptor but one taken: the station's end of the connection gets that one, and the
+    // panel's accept finds none.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = rlim_t(highestDescriptor() + 32);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> fillers;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) fillers.push_back(fd);
+    ::close(fillers.back());
+    fillers.pop_back();
+    const auto release = [&] {
+        for (int fd : fillers) ::close(fd);
+        fillers.clear();
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+    };
+
+    RawStation station; // plain socket: a Qt socket would itself want more than the one descriptor
+    const bool connected = station.connectTo(port);
+    QTest::qWait(3 * TServerSocket::kAcceptRetryMs);
+    const int acceptedMeanwhile = listener.connectionCount();
+    release();
+    ASSERT_TRUE(connected);
+    EXPECT_EQ(acceptedMeanwhile, 0);
+    ASSERT_EQ(errors.size(), 1) << "the failure is reported once, not at every retry";
+    EXPECT_FALSE(errors.first().isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 1, 5000);
+    ASSERT_TRUE(station.send("MD*7ANA"));
+    QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
+    EXPECT_EQ(errors.size(), 1);
+}
+
+TEST_F(ListenerTest, WhatFollowsAMessageThatWasCutStartsNoFurtherRead) {
+    int reads = 0;
+    QByteArray got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
+        ++reads;
+        got += s->read(7);
+        listener.dropInput(s);
+    });
+    TestStation station;
+    ASSERT_TRUE(station.connectTo(port));
+    station.send("MD*7ANA" + QByteArray(100000, 'Z'));
+    QTRY_COMPARE_WITH_TIMEOUT(reads, 1, 3000);
+    station.send(QByteArray(300000, 'Z'));
+    QTest::qWait(300);
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(got, QByteArray("MD*7ANA"));
+    EXPECT_EQ(station.socket().state(), QAbstractSocket::ConnectedState);
 }
 
 } // namespace

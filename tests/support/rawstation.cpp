@@ -1,0 +1,92 @@
+#include "tests/support/rawstation.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? int(left) : 0;
+}
+
+} // namespace
+
+RawStation::~RawStation() { close(); }
+
+bool RawStation::connectTo(std::uint16_t port, int timeoutMs) {
+    close();
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_fd < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        if (errno != EINPROGRESS) {
+            close();
+            return false;
+        }
+        pollfd p{m_fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t len = sizeof error;
+        if (::poll(&p, 1, timeoutMs) != 1 || ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 ||
+            error != 0) {
+            close();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RawStation::send(const QByteArray& bytes, int timeoutMs) {
+    if (m_fd < 0) return false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(m_fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+        pollfd p{m_fd, POLLOUT, 0};
+        if (::poll(&p, 1, msLeft(deadline)) != 1) return false;
+    }
+    return true;
+}
+
+bool RawStation::waitClosed(int timeoutMs) {
+    if (m_fd < 0) return true;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        if (n == 0) return true;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return true;
+        if (n > 0) continue;
+        pollfd p{m_fd, POLLIN, 0};
+        const int left = msLeft(deadline);
+        if (left == 0 || ::poll(&p, 1, left) == 0) return false;
+    }
+}
+
+void RawStation::reset() {
+    if (m_fd < 0) return;
+    const linger abortive{1, 0};
+    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    close();
+}
+
+void RawStation::close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// A calling station on plain blocking sockets, for stations that run on threads of their own
+// while the panel serves its event queue on the main thread (Qt sockets belong to one thread).
+// Loopback only. Every call is bounded in time.
+
+#include <QByteArray>
+#include <cstdint>
+
+class RawStation {
+public:
+    RawStation() = default;
+    ~RawStation(); // closes the connection (a normal close)
+    RawStation(const RawStation&) = delete;
+    RawStation& operator=(const RawStation&) = delete;
+
+    // Connects to 127.0.0.1:port; false when refused or not accepted within timeoutMs.
+    bool connectTo(std::uint16_t port, int timeoutMs = 5000);
+    // Sends every byte; false when the panel closed or reset the connection first, or the bytes
+    // could not go within timeoutMs.
+    bool send(const QByteArray& bytes, int timeoutMs = 5000);
+    // Waits until the panel closes the connection (end of stream or reset); false on time-out.
+    bool waitClosed(int timeoutMs);
+    // Ends the connection with a reset instead of a close (SO_LINGER 0).
+    void reset();
+    void close();
+    bool connected() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
