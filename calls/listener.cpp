@@ -58,13 +58,6 @@ void TServerSocket::SetActive(bool active) {
     deliverHeldMessages();
 }
 
-void TServerSocket::dropInput(QTcpSocket* socket) {
-    if (!m_clients.contains(socket)) return;
-    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
-    connect(socket, &QTcpSocket::readyRead, this, [socket] { socket->skip(socket->bytesAvailable()); });
-    socket->skip(socket->bytesAvailable());
-}
-
 void TServerSocket::acceptPending() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
         m_acceptFailing = false;

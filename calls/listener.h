@@ -51,10 +51,6 @@ public:
     // Wait before accepting again after a failed accept.
     static constexpr int kAcceptRetryMs = 200;
 
-    // The connection's message has been taken: whatever else it sends is read and dropped, with
-    // no further read event (the rest of an over-long message).
-    void dropInput(QTcpSocket* socket);
-
 Q_SIGNALS:
     // Data arrived on a connection. Handlers run one after another on the UI thread and may
     // nest (a handler that serves the event queue lets another connection's read run inside it).

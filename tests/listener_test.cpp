@@ -225,23 +225,4 @@ TEST_F(ListenerTest, RunningOutOfDescriptorsDoesNotStopTheListenerForGood) {
     EXPECT_EQ(errors.size(), 1);
 }
 
-TEST_F(ListenerTest, WhatFollowsAMessageThatWasCutStartsNoFurtherRead) {
-    int reads = 0;
-    QByteArray got;
-    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
-        ++reads;
-        got += s->read(7);
-        listener.dropInput(s);
-    });
-    TestStation station;
-    ASSERT_TRUE(station.connectTo(port));
-    station.send("MD*7ANA" + QByteArray(100000, 'Z'));
-    QTRY_COMPARE_WITH_TIMEOUT(reads, 1, 3000);
-    station.send(QByteArray(300000, 'Z'));
-    QTest::qWait(300);
-    EXPECT_EQ(reads, 1);
-    EXPECT_EQ(got, QByteArray("MD*7ANA"));
-    EXPECT_EQ(station.socket().state(), QAbstractSocket::ConnectedState);
-}
-
 } // namespace
