@@ -3,6 +3,7 @@
 #include "calls/grammar.h"
 #include "calls/listener.h"
 #include "config/codepage.h"
+#include "config/errors.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
 
@@ -23,13 +24,14 @@ void applyChange(TPanel* panel, const PanelChange& change) {
 } // namespace
 
 void TPrincipal::ServerSocket1ClientRead(QObject*, QTcpSocket* Socket) {
-    // The voice object of this cycle lives until the cycle ends.
-    std::unique_ptr<IVoice> voice;
-    guarded(*m_errors, [&] { runCycle(Socket, voice); }, [this] { restoreAfterFailedCycle(); });
+    Cycle cycle;
+    guarded(*m_errors, [&] { runCycle(Socket, cycle); }, [this] { restoreAfterFailedCycle(); });
+    cycle.voice.reset();
+    for (const QString& text : std::as_const(cycle.mediaErrors)) m_errors->showError(text);
 }
 
-void TPrincipal::runCycle(QTcpSocket* socket, std::unique_ptr<IVoice>& voice) {
-    if (videoFileExists()) videoPause();
+void TPrincipal::runCycle(QTcpSocket* socket, Cycle& cycle) {
+    if (videoFileExists()) mediaStep(cycle, [this] { videoPause(); });
     Panel3->setFontPoints(140);
     const QByteArray bytes = socket->read(kMaxMessageChars);
     socket->readAll(); // the rest of an over-long message is dropped
@@ -41,14 +43,24 @@ void TPrincipal::runCycle(QTcpSocket* socket, std::unique_ptr<IVoice>& voice) {
         requeryCallsList();
         ServerSocket1->SetActive(true);
     } else {
-        const QString announcement = handleForm(text);
-        voice = speak(announcement);
+        const QString announcement = handleForm(text, cycle);
+        cycle.voice = speak(announcement);
         requeryCallsList();
         Pausa(2);
     }
     ServerSocket1->SetActive(false);
     ServerSocket1->SetActive(true);
-    if (videoFileExists()) videoPlay();
+    if (videoFileExists()) mediaStep(cycle, [this] { videoPlay(); });
+}
+
+// A media file that went missing or bad must not cost the call: the failure is kept and
+// reported once the call has been shown, spoken and the listener is on again.
+void TPrincipal::mediaStep(Cycle& cycle, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const EPainelError& e) {
+        cycle.mediaErrors.append(e.text());
+    }
 }
 
 std::unique_ptr<IVoice> TPrincipal::speak(const QString& announcement) {
@@ -62,11 +74,11 @@ void TPrincipal::notificationPlay() {
     if (configLine(2) != u"N") Som1Play();
 }
 
-QString TPrincipal::handleForm(const QString& text) {
+QString TPrincipal::handleForm(const QString& text, Cycle& cycle) {
     const CallKind kind = classifyCall(text);
     if (kind == CallKind::Counter) ServerSocket1->SetActive(false);
     const CallResult form = parseCall(text, tamanhofontenome, tamanhofonteservico);
-    notificationPlay();
+    mediaStep(cycle, [this] { notificationPlay(); });
     xsenha = form.xsenha;
     applyChange(Panel3, form.panel3);
     applyChange(Panel7, form.panel7);

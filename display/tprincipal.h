@@ -6,6 +6,7 @@
 #include "display/errorreport.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -117,9 +118,16 @@ private:
     void buildLayout();
     void wireHandlers();
     void runStartup();
-    void runCycle(QTcpSocket* socket, std::unique_ptr<IVoice>& voice);
+    // One receive cycle's own state (cycles nest): its voice object, released when the cycle
+    // ends, and the media failures that do not stop the call, reported when the cycle is over.
+    struct Cycle {
+        std::unique_ptr<IVoice> voice;
+        QStringList mediaErrors;
+    };
+    void runCycle(QTcpSocket* socket, Cycle& cycle);
     void restoreAfterFailedCycle();
-    QString handleForm(const QString& text);
+    QString handleForm(const QString& text, Cycle& cycle);
+    void mediaStep(Cycle& cycle, const std::function<void()>& step);
     std::unique_ptr<IVoice> speak(const QString& announcement);
     void videoPause();
     void videoPlay();

@@ -17,11 +17,12 @@ void CycleFixture::startPanel(const QStringList& configLines) {
     testClient(); // the private Firebird root, before the window loads the client
     if (m_database.isEmpty()) {
         m_database = dir.file(QStringLiteral("calls.fdb"));
-        FbSession::create(m_database, embeddedParams()).createSchema();
+        m_params = embeddedParams();
+        FbSession::create(m_database, m_params).createSchema();
     }
     window = std::make_unique<TPrincipal>(env);
     window->Fatura->setDatabaseName(m_database);
-    window->Fatura->params() = embeddedParams();
+    window->Fatura->params() = m_params;
     window->GUICHELISTA->open();
     window->w_ConfigTXT->setLines(configLines);
     window->ServerSocket1->Port = 0;

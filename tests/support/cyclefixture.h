@@ -22,6 +22,11 @@ protected:
     quint16 port() const { return m_port; }
     // The embedded database the calls list reads (made empty, with the schema).
     const QString& database() const { return m_database; }
+    // Reads the calls list from this database instead (a server's, say), from the next start.
+    void useDatabase(const QString& name, const QStringList& params) {
+        m_database = name;
+        m_params = params;
+    }
 
     TestDir dir;
     RecordingErrorReport report;
@@ -31,4 +36,5 @@ protected:
 private:
     quint16 m_port = 0;
     QString m_database;
+    QStringList m_params;
 };
