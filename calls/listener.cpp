@@ -10,7 +10,8 @@
 
 TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
     setObjectName(QStringLiteral("ServerSocket1"));
-    m_server->setListenBacklogSize(5);
+    m_clock.start();
+    m_server->setListenBacklogSize(kBacklog);
     connect(m_server, &QTcpServer::newConnection, this, &TServerSocket::acceptPending);
     connect(m_server, &QTcpServer::acceptError, this, &TServerSocket::onAcceptError);
     m_acceptRetry.setSingleShot(true);
@@ -44,8 +45,11 @@ void TServerSocket::SetActive(bool active) {
         m_server->close();
         m_acceptRetry.stop();
         const auto clients = m_clients;
-        for (QTcpSocket* s : clients)
-            if (!messageWaiting(s)) retire(s);
+        for (QTcpSocket* s : clients) {
+            if (messageWaiting(s)) continue;
+            if (isFresh(s)) closeIfSilentLater(s);
+            else retire(s);
+        }
         sweep();
         Q_EMIT ActiveChanged(false);
         return;
@@ -65,6 +69,7 @@ void TServerSocket::acceptPending() {
         s->setParent(nullptr);
         s->setReadBufferSize(kReadBufferSize);
         m_clients.append(s);
+        m_acceptedAt.insert(s, m_clock.elapsed());
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] {
             // A station may send its message and close at once: while the listener is off its
@@ -143,6 +148,18 @@ void TServerSocket::deliverHeldMessages() {
     }
 }
 
+bool TServerSocket::isFresh(QTcpSocket* socket) const {
+    return !m_delivered.contains(socket) && m_clock.elapsed() - m_acceptedAt.value(socket) < kFreshMs;
+}
+
+void TServerSocket::closeIfSilentLater(QTcpSocket* socket) {
+    QTimer::singleShot(kFreshMs, this, [this, p = QPointer<QTcpSocket>(socket)] {
+        if (!p || m_delivered.contains(p) || messageWaiting(p)) return;
+        retire(p);
+        sweep();
+    });
+}
+
 bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
     if (!m_clients.contains(socket) || m_delivered.contains(socket)) return false;
     if (socket->bytesAvailable() > 0) return true;
@@ -154,6 +171,7 @@ bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
 void TServerSocket::retire(QTcpSocket* socket) {
     if (!m_clients.removeOne(socket)) return;
     m_delivered.remove(socket);
+    m_acceptedAt.remove(socket);
     socket->disconnect(this);
     socket->abort();
     m_retired.append(socket);

@@ -1,5 +1,5 @@
 #pragma once
-// The TCP listener of the calling stations: IPv4, every local address, backlog 5. It accepts
+// The TCP listener of the calling stations: IPv4, every local address, backlog kBacklog. It accepts
 // connections by itself and keeps the list of open ones; the program only reads from them, once
 // per read event (ClientRead). Switching it off closes the listening socket and every open
 // connection; switching it on listens again on the same port at once.
@@ -10,13 +10,19 @@
 // What a panel left alone on an open network needs besides:
 // - A station whose message has arrived but not yet been read when the listener is switched off
 //   (by another station's cycle) keeps its connection: its read event comes as soon as the
-//   listener is on again, so no call that reached the panel is lost. Every other connection is
-//   closed at the switch-off, those that have already delivered a message among them.
+//   listener is on again, so no call that reached the panel is lost. So does a station that
+//   connected less than kFreshMs before and has not sent yet: its message is on its way (the
+//   station sends it right after connecting, and nothing tells it that the panel closed the
+//   connection meanwhile). Such a connection is closed kFreshMs after the switch-off if it has
+//   sent nothing by then. Every other connection is closed at the switch-off: those that have
+//   delivered their message and those that have sent nothing for longer.
 // - At most kMaxConnections are open at once: to make room the oldest with no message waiting is
 //   closed. Connections that send nothing cannot use up the descriptors.
 // - When accepting fails (no descriptor left, say) the listener accepts again shortly; it never
 //   stops accepting for good. The failure is reported once until an accept succeeds again.
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -48,8 +54,14 @@ public:
     static constexpr qint64 kReadBufferSize = 64 * 1024;
     // Largest number of connections open at once.
     static constexpr int kMaxConnections = 64;
+    // Connections the system completes before the panel accepts them. With a handful, a burst of
+    // stations overflows it: the system then leaves the surplus half open, the stations send
+    // into them, and the next switch-off resets them with their calls.
+    static constexpr int kBacklog = kMaxConnections;
     // Wait before accepting again after a failed accept.
     static constexpr int kAcceptRetryMs = 200;
+    // How long a new connection may take to send its message before a switch-off closes it.
+    static constexpr int kFreshMs = 1000;
 
 Q_SIGNALS:
     // Data arrived on a connection. Handlers run one after another on the UI thread and may
@@ -68,12 +80,16 @@ private:
     void onReadyRead(QTcpSocket* socket);
     void deliverHeldMessages();
     bool messageWaiting(QTcpSocket* socket) const;
+    bool isFresh(QTcpSocket* socket) const;
+    void closeIfSilentLater(QTcpSocket* socket);
     void retire(QTcpSocket* socket);
     void sweep();
 
     QTcpServer* m_server;
     QList<QTcpSocket*> m_clients;      // oldest first
     QSet<QTcpSocket*> m_delivered;     // open connections that have had their read event
+    QHash<QTcpSocket*, qint64> m_acceptedAt; // on m_clock, in milliseconds
+    QElapsedTimer m_clock;
     QList<QPointer<QTcpSocket>> m_retired;
     QTimer m_acceptRetry;
     bool m_acceptFailing = false;

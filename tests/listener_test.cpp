@@ -154,6 +154,47 @@ TEST_F(ListenerTest, AMessageWaitingAtTheSwitchOffIsReadWhenTheListenerIsOnAgain
     }
 }
 
+// A station sends its message right after connecting; a switch-off in between must not cost the
+// call. A connection that has sent nothing for longer is closed at once, as before.
+TEST_F(ListenerTest, AStationThatHasJustConnectedMaySendAfterTheSwitchOff) {
+    QByteArray got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got += s->readAll(); });
+    TestStation idle, caller, silent;
+    ASSERT_TRUE(idle.connectTo(port));
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 1, 3000);
+    QTest::qWait(TServerSocket::kFreshMs + 100);
+    ASSERT_TRUE(caller.connectTo(port));
+    ASSERT_TRUE(silent.connectTo(port));
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 3, 3000);
+
+    listener.SetActive(false);
+    EXPECT_TRUE(idle.waitClosed(TServerSocket::kFreshMs / 2)) << "an old silent connection is closed at once";
+    caller.send("MD*7ANA");
+    listener.SetActive(true);
+    QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
+    // The one that never sends is closed when its time is up.
+    EXPECT_TRUE(silent.waitClosed(TServerSocket::kFreshMs + 1000));
+    EXPECT_EQ(caller.socket().state(), QAbstractSocket::ConnectedState);
+}
+
+// Stations that call at the same moment wait in the backlog until the panel accepts them, and a
+// restart of the listener meanwhile reads each of their messages instead of resetting them.
+TEST_F(ListenerTest, ABurstOfStationsWaitsInTheBacklogAndEveryMessageIsRead) {
+    QList<QByteArray> got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got.append(s->readAll()); });
+    constexpr int kBurst = 40;
+    std::vector<std::unique_ptr<RawStation>> stations;
+    for (int i = 0; i < kBurst; ++i) { // the panel serves no event meanwhile
+        stations.push_back(std::make_unique<RawStation>());
+        ASSERT_TRUE(stations.back()->connectTo(port, 1000)) << "station " << i << " not taken into the backlog";
+        ASSERT_TRUE(stations.back()->send("MD*7S" + QByteArray::number(i)));
+    }
+    listener.SetActive(false);
+    listener.SetActive(true);
+    QTRY_COMPARE_WITH_TIMEOUT(got.size(), kBurst, 5000);
+    for (int i = 0; i < kBurst; ++i) EXPECT_TRUE(got.contains("MD*7S" + QByteArray::number(i))) << i;
+}
+
 TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
     constexpr int kExtra = 20;
     std::vector<std::unique_ptr<TestStation>> silent;

@@ -24,6 +24,7 @@ RawStation::~RawStation() { close(); }
 
 bool RawStation::connectTo(std::uint16_t port, int timeoutMs) {
     close();
+    m_reset = false;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_fd < 0) return false;
     sockaddr_in addr{};
@@ -71,7 +72,10 @@ bool RawStation::waitClosed(int timeoutMs) {
     for (;;) {
         const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
         if (n == 0) return true;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return true;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            m_reset = errno == ECONNRESET;
+            return true;
+        }
         if (n > 0) continue;
         pollfd p{m_fd, POLLIN, 0};
         const int left = msLeft(deadline);

@@ -20,6 +20,10 @@ public:
     bool send(const QByteArray& bytes, int timeoutMs = 5000);
     // Waits until the panel closes the connection (end of stream or reset); false on time-out.
     bool waitClosed(int timeoutMs);
+    // After waitClosed: the connection ended with a reset rather than an orderly close. The panel
+    // closes a connection in order once it has read its message; bytes that reach a connection
+    // it has already closed are answered with a reset.
+    bool wasReset() const { return m_reset; }
     // Ends the connection with a reset instead of a close (SO_LINGER 0).
     void reset();
     void close();
@@ -27,4 +31,5 @@ public:
 
 private:
     int m_fd = -1;
+    bool m_reset = false;
 };
