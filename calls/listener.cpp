@@ -5,8 +5,12 @@
 #include <QScopeGuard>
 #include <QTcpServer>
 
+#include <QSocketNotifier>
+
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
     setObjectName(QStringLiteral("ServerSocket1"));
@@ -14,10 +18,11 @@ TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QT
     m_server->setListenBacklogSize(kBacklog);
     connect(m_server, &QTcpServer::newConnection, this, &TServerSocket::acceptPending);
     connect(m_server, &QTcpServer::acceptError, this, &TServerSocket::onAcceptError);
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     m_acceptRetry.setSingleShot(true);
     m_acceptRetry.setInterval(kAcceptRetryMs);
     connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
-        if (m_server->isListening()) m_server->resumeAccepting();
+        if (m_server->isListening() && !m_full) m_server->resumeAccepting();
     });
 }
 
@@ -30,6 +35,8 @@ TServerSocket::~TServerSocket() {
         delete s;
     }
     for (const auto& s : std::exchange(m_retired, {})) delete s.data();
+    delete m_wakeNotifier;
+    ::close(m_wakeFd);
 }
 
 bool TServerSocket::Active() const { return m_server->isListening(); }
@@ -58,6 +65,8 @@ void TServerSocket::SetActive(bool active) {
         throw ESocketError(QStringLiteral("Port %1 is not a valid TCP port").arg(Port));
     if (!m_server->listen(QHostAddress::AnyIPv4, quint16(Port)))
         throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
+    m_full = false;
+    checkFull();
     Q_EMIT ActiveChanged(true);
     deliverHeldMessages();
 }
@@ -66,6 +75,12 @@ void TServerSocket::acceptPending() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
         m_acceptFailing = false;
         if (m_clients.size() >= kMaxConnections) makeRoom();
+        if (m_clients.size() >= kMaxConnections) {
+            // Every connection holds a message not yet read: this station is turned away.
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
         s->setParent(nullptr);
         s->setReadBufferSize(kReadBufferSize);
         m_clients.append(s);
@@ -84,6 +99,7 @@ void TServerSocket::acceptPending() {
                 Q_EMIT ClientError(s->errorString());
         });
     }
+    checkFull();
     sweep();
 }
 
@@ -123,29 +139,81 @@ void TServerSocket::onAcceptError() {
     m_acceptRetry.start();
 }
 
+// Pauses accepting while every connection has a message waiting and there is no room for more:
+// the next stations wait in the backlog. Accepting resumes as soon as one can be closed.
+void TServerSocket::checkFull() {
+    bool full = m_clients.size() >= kMaxConnections;
+    for (QTcpSocket* s : std::as_const(m_clients)) {
+        if (!full) break;
+        if (!messageWaiting(s)) full = false;
+    }
+    if (full == m_full || !m_server->isListening()) return;
+    m_full = full;
+    if (full) m_server->pauseAccepting();
+    else m_server->resumeAccepting();
+}
+
+// While the listener is off a message waits until it is on again. Once the read handlers have
+// nested kMaxNesting deep, messages wait until every handler has returned: the cycles whose pauses
+// are over then end one after the other instead of each taking in the next message, and the
+// waiting messages nest anew from the bottom.
+bool TServerSocket::mayRead() const { return Active() && !m_unwinding; }
+
 void TServerSocket::onReadyRead(QTcpSocket* socket) {
     if (!m_clients.contains(socket)) return;
-    // While the listener is off a message waits; it is delivered when the listener is on again.
-    if (!Active()) return;
+    if (!mayRead()) return;
     m_delivered.insert(socket);
-    ++m_readDepth;
-    const auto done = qScopeGuard([this] {
-        --m_readDepth;
+    checkFull();
+    m_reading.append(socket);
+    if (m_reading.size() >= kMaxNesting) m_unwinding = true;
+    const auto done = qScopeGuard([this, socket] {
+        m_reading.removeOne(socket);
         sweep();
+        if (m_reading.isEmpty()) {
+            m_unwinding = false;
+            deliverHeldMessages();
+        }
     });
     Q_EMIT ClientRead(this, socket);
 }
 
+// Held messages are delivered one at a time through the wake-up descriptor, whose notices, unlike
+// posted events and timers, are also served inside a read handler that a wake-up started: each
+// delivery asks for the next before its handler runs, so the next one nests inside its pause.
 void TServerSocket::deliverHeldMessages() {
-    for (QTcpSocket* s : std::as_const(m_clients)) {
-        if (!messageWaiting(s) || s->bytesAvailable() == 0) continue; // the rest comes by itself
-        QMetaObject::invokeMethod(
-            this,
-            [this, p = QPointer<QTcpSocket>(s)] {
-                if (p && Active() && messageWaiting(p) && p->bytesAvailable() > 0) onReadyRead(p);
-            },
-            Qt::QueuedConnection);
+    if (nextHeld()) wake();
+}
+
+void TServerSocket::wake() {
+    if (!m_wakeNotifier) { // made at first use, when the event loop surely exists
+        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+        connect(m_wakeNotifier, &QSocketNotifier::activated, this, &TServerSocket::deliverOneHeld);
     }
+    const quint64 one = 1;
+    if (::write(m_wakeFd, &one, sizeof one) < 0) {
+        // The counter is full: a wake-up is pending anyway.
+    }
+}
+
+QTcpSocket* TServerSocket::nextHeld() const {
+    for (QTcpSocket* s : m_clients)
+        if (messageWaiting(s) && s->bytesAvailable() > 0) return s; // the rest comes by itself
+    return nullptr;
+}
+
+void TServerSocket::deliverOneHeld() {
+    quint64 count = 0;
+    if (::read(m_wakeFd, &count, sizeof count) < 0) return;
+    if (!mayRead()) return; // the next switch-on or the last handler's return wakes again
+    QTcpSocket* next = nextHeld();
+    if (!next) return;
+    for (QTcpSocket* s : std::as_const(m_clients)) {
+        if (s != next && messageWaiting(s) && s->bytesAvailable() > 0) {
+            wake();
+            break;
+        }
+    }
+    onReadyRead(next);
 }
 
 bool TServerSocket::isFresh(QTcpSocket* socket) const {
@@ -175,11 +243,15 @@ void TServerSocket::retire(QTcpSocket* socket) {
     socket->disconnect(this);
     socket->abort();
     m_retired.append(socket);
+    checkFull();
 }
 
+// Deletes the closed connections whose read handler is not running.
 void TServerSocket::sweep() {
-    if (m_readDepth > 0) return;
     const auto retired = std::exchange(m_retired, {});
-    for (const auto& s : retired)
-        if (s) s->deleteLater();
+    for (const auto& s : retired) {
+        if (!s) continue;
+        if (m_reading.contains(s.data())) m_retired.append(s);
+        else s->deleteLater();
+    }
 }

@@ -4,8 +4,8 @@
 // per read event (ClientRead). Switching it off closes the listening socket and every open
 // connection; switching it on listens again on the same port at once.
 //
-// A connection closed while its read handler runs stays a valid object until every read handler
-// has returned: closed connections are kept aside and deleted only then.
+// A connection closed while its read handler runs stays a valid object until its read handler has
+// returned: closed connections are kept aside and deleted only then.
 //
 // What a panel left alone on an open network needs besides:
 // - A station whose message has arrived but not yet been read when the listener is switched off
@@ -16,8 +16,14 @@
 //   connection meanwhile). Such a connection is closed kFreshMs after the switch-off if it has
 //   sent nothing by then. Every other connection is closed at the switch-off: those that have
 //   delivered their message and those that have sent nothing for longer.
+// - Read handlers nest (a cycle's pause serves the next station's read), but at most kMaxNesting
+//   deep: under a steady stream of calls the nesting would otherwise grow with every call, and the
+//   stack with it, until the process crashed. Once that deep, messages wait until every handler
+//   has returned, and then nest anew.
 // - At most kMaxConnections are open at once: to make room the oldest with no message waiting is
-//   closed. Connections that send nothing cannot use up the descriptors.
+//   closed. Connections that send nothing cannot use up the descriptors. When every one has a
+//   message waiting, accepting pauses until one is closed: new stations wait in the backlog, and
+//   those that the listener's restart still finds there are turned away with a reset.
 // - When accepting fails (no descriptor left, say) the listener accepts again shortly; it never
 //   stops accepting for good. The failure is reported once until an accept succeeds again.
 
@@ -30,6 +36,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+class QSocketNotifier;
 class QTcpServer;
 
 class TServerSocket : public QObject {
@@ -48,12 +55,16 @@ public:
     // The port actually listened on (differs from Port when Port is 0).
     quint16 listeningPort() const;
     int connectionCount() const { return int(m_clients.size()); }
+    // Read handlers running now, one inside the other.
+    int readDepth() const { return int(m_reading.size()); }
 
     // Largest number of bytes a connection buffers before the panel reads it; a station that
     // sends more waits (TCP flow control) until the read.
     static constexpr qint64 kReadBufferSize = 64 * 1024;
     // Largest number of connections open at once.
     static constexpr int kMaxConnections = 64;
+    // Deepest nesting of read handlers.
+    static constexpr int kMaxNesting = 16;
     // Connections the system completes before the panel accepts them. With a handful, a burst of
     // stations overflows it: the system then leaves the surplus half open, the stations send
     // into them, and the next switch-off resets them with their calls.
@@ -78,7 +89,12 @@ private:
     void makeRoom();
     void onAcceptError();
     void onReadyRead(QTcpSocket* socket);
+    void checkFull();
+    bool mayRead() const;
     void deliverHeldMessages();
+    void deliverOneHeld();
+    QTcpSocket* nextHeld() const;
+    void wake();
     bool messageWaiting(QTcpSocket* socket) const;
     bool isFresh(QTcpSocket* socket) const;
     void closeIfSilentLater(QTcpSocket* socket);
@@ -91,7 +107,11 @@ private:
     QHash<QTcpSocket*, qint64> m_acceptedAt; // on m_clock, in milliseconds
     QElapsedTimer m_clock;
     QList<QPointer<QTcpSocket>> m_retired;
+    QList<QTcpSocket*> m_reading;      // connections whose read handler runs, outermost first
+    int m_wakeFd = -1;                 // eventfd: a held message is to be delivered
+    QSocketNotifier* m_wakeNotifier = nullptr;
     QTimer m_acceptRetry;
     bool m_acceptFailing = false;
-    int m_readDepth = 0;
+    bool m_full = false;               // accepting paused: no room for another connection
+    bool m_unwinding = false;          // nested kMaxNesting deep: no read until all have returned
 };

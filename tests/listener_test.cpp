@@ -6,6 +6,8 @@
 #include "tests/support/rawstation.h"
 #include "tests/support/station.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPointer>
 #include <QSignalSpy>
@@ -193,6 +195,50 @@ TEST_F(ListenerTest, ABurstOfStationsWaitsInTheBacklogAndEveryMessageIsRead) {
     listener.SetActive(true);
     QTRY_COMPARE_WITH_TIMEOUT(got.size(), kBurst, 5000);
     for (int i = 0; i < kBurst; ++i) EXPECT_TRUE(got.contains("MD*7S" + QByteArray::number(i))) << i;
+}
+
+// Each read handler serves the event queue for a while, as a cycle's pause does, so the reads of
+// other stations nest inside it: never deeper than the limit, and every message is read. Messages
+// held while the listener was off nest the same way once it is on again.
+TEST_F(ListenerTest, ReadHandlersNestNoDeeperThanTheLimitAndEveryMessageIsRead) {
+    for (const bool heldFirst : {false, true}) {
+        SCOPED_TRACE(heldFirst ? "held while off" : "arriving");
+        QList<QByteArray> got;
+        int deepest = 0;
+        const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
+            got.append(s->readAll());
+            deepest = std::max(deepest, listener.readDepth());
+            const QDeadlineTimer pause(300);
+            while (!pause.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        });
+        if (heldFirst) {
+            // Connected and sent while the listener was on, read only after a switch-off.
+            std::vector<std::unique_ptr<RawStation>> early;
+            for (int i = 0; i < 2 * TServerSocket::kMaxConnections / 3; ++i) {
+                early.push_back(std::make_unique<RawStation>());
+                ASSERT_TRUE(early.back()->connectTo(port, 1000));
+                ASSERT_TRUE(early.back()->send("H" + QByteArray::number(i)));
+            }
+            listener.SetActive(false);
+            QTest::qWait(100);
+            EXPECT_TRUE(got.isEmpty());
+            listener.SetActive(true);
+            QTRY_COMPARE_WITH_TIMEOUT(got.size(), int(early.size()), 20000);
+        } else {
+            std::vector<std::unique_ptr<RawStation>> stations;
+            for (int i = 0; i < 2 * TServerSocket::kMaxConnections / 3; ++i) {
+                stations.push_back(std::make_unique<RawStation>());
+                ASSERT_TRUE(stations.back()->connectTo(port, 1000));
+                ASSERT_TRUE(stations.back()->send("A" + QByteArray::number(i)));
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(got.size(), int(stations.size()), 20000);
+        }
+        EXPECT_EQ(deepest, TServerSocket::kMaxNesting);
+        QTRY_COMPARE_WITH_TIMEOUT(listener.readDepth(), 0, 5000);
+        QObject::disconnect(reading);
+        listener.SetActive(false);
+        listener.SetActive(true);
+    }
 }
 
 TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
