@@ -96,7 +96,7 @@ int main(int argc, char* argv[]) {
 
     std::atomic<int> next = 0;
     std::atomic<int> shown = 0;     // closed in order by the panel after its cycle
-    std::atomic<int> turnedAway = 0; // reset, or never taken in
+    std::atomic<int> turnedAway = 0; // reset, or refused
     std::atomic<int> refusals = 0;
     std::atomic<int> running = stations;
     std::vector<std::thread> threads;
@@ -166,8 +166,9 @@ int main(int argc, char* argv[]) {
                 last.handled, last.seconds, last.handled / std::max(0.001, last.seconds), deepest,
                 int(report.errors.size()));
     if (stream)
-        std::printf("soak: %d calls of the stream turned away while every connection held a waiting call\n",
-                    turnedAway.load());
+        std::printf("soak: %d calls of the stream not read: refused (%d), or turned away or reset while every "
+                    "connection held a waiting call\n",
+                    calls - last.handled, turnedAway.load());
     else
         std::printf("soak: stations: %d calls closed in order, %d reset, %d connections refused and tried again\n",
                     shown.load(), turnedAway.load(), refusals.load());

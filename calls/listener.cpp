@@ -3,9 +3,8 @@
 #include "config/errors.h"
 
 #include <QScopeGuard>
-#include <QTcpServer>
-
 #include <QSocketNotifier>
+#include <QTcpServer>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -105,15 +104,15 @@ void TServerSocket::acceptPending() {
 
 void TServerSocket::takeBacklog() {
     if (!m_server->isListening()) return;
-    // The backlog holds a handful; the bound keeps a failing accept from looping.
+    // Each turn accepts all it finds; the bound keeps a failing accept from looping.
     bool timedOut = false;
     for (int i = 0; i < 8 && m_server->waitForNewConnection(0, &timedOut) && !timedOut; ++i) {
     }
     acceptPending();
 }
 
-// Closes the oldest connection that has no message waiting. Messages wait only while the listener
-// is off, when nothing is accepted, so there is nearly always one.
+// Closes the oldest connection that has no message waiting, if there is one. Messages wait only
+// while the listener is off or the nested reads unwind, so there nearly always is.
 void TServerSocket::makeRoom() {
     for (QTcpSocket* s : std::as_const(m_clients)) {
         if (!messageWaiting(s)) {

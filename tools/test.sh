@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: installs what is missing, builds with warnings as errors, starts a
-# private Firebird server for the database tests, runs every test and stops the server.
+# private Firebird server for the database tests, runs every test and stops the server. Then runs
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and last gives every
+# parser's fuzz target a short run from its corpus. Arguments go to ctest (the first two runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+started=$SECONDS
+stage() { echo "== $1 (at $((SECONDS - started)) s)"; }
 
 bash tools/deps.sh
+stage "build: ci"
 cmake --preset ci >/dev/null
 cmake --build --preset ci
 
@@ -19,4 +24,18 @@ if [ -f tests/support/fbserver.sh ]; then
   eval "$(bash tests/support/fbserver.sh start "$FBROOT")"
 fi
 
+stage "tests: ci"
 ctest --preset ci -j2 "$@"
+
+stage "build: asan"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+stage "tests: asan"
+ctest --preset asan -j2 "$@"
+
+stage "build: fuzz"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+stage "tests: fuzz"
+ctest --preset fuzz
+stage "done"
