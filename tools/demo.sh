@@ -59,7 +59,7 @@ rm -f "$DEMO/calls.fdb"
   cat db/schema.sql
   cat <<'EOF'
 INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (1, 'RECEPÇÃO - GUICHÊ 1', 'A');
-INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (2, 'CLASSIFICAÇÃO DE RISCO', 'CR');
+INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (2, 'CLASSIFICAÇÃO RISCO', 'CR');
 INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (3, 'CAIXA - GUICHÊ 3', 'C');
 INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (4, 'CONSULTÓRIO 7', 'MD');
 INSERT INTO GUICHE (INDICE, NOME, APELIDO) VALUES (5, 'LABORATÓRIO', 'L');
@@ -158,7 +158,7 @@ if [ -z "${DISPLAY:-}" ]; then
   HEADLESS=1
   # The X server picks a free display number and writes it into xvfb.display.
   : >"$DEMO/xvfb.display"
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$DEMO/xvfb.display" 2>"$DEMO/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${DEMO_SCREEN:-1920x1080}x24" -nolisten tcp 3>"$DEMO/xvfb.display" 2>"$DEMO/xvfb.log" &
   XVFB_PID=$!
   number=
   for _ in $(seq 1 300); do
@@ -215,7 +215,7 @@ for entry in "${CALLS[@]}"; do
   message=${parts[${#parts[@]} - 1]}
   args=()
   [ ${#parts[@]} -eq 3 ] && read -r -a args <<<"${parts[1]}"
-  say "call: ${args[*]} $message"
+  say "call: ${args[*]+${args[*]} }$message"
   "$DEMO/chamar" "${args[@]}" "$message"
   sleep "$WAIT"
   case "$message" in [0-9]*) sleep 1 ;; esac # a counter call has a pause of its own
@@ -223,11 +223,12 @@ for entry in "${CALLS[@]}"; do
 done
 
 if [ -n "$HEADLESS" ]; then
-  if [ -s "$DEMO/painel.log" ]; then
-    say "the panel wrote:"
-    sed 's/^/  /' "$DEMO/painel.log"
+  # The panel's own error reports; the media and sound libraries' chatter stays in the log.
+  if grep -q '^painel: ' "$DEMO/painel.log"; then
+    say "the panel reported:"
+    grep '^painel: ' "$DEMO/painel.log" | sed 's/^/  /'
   fi
-  say "done; the screenshots are in $DEMO/screenshots/"
+  say "done; the screenshots are in $DEMO/screenshots/ and the panel's whole output in $DEMO/painel.log"
 else
   say "the panel stays open: close its window (the button in its footer) to end the demo."
   say "more calls from another terminal: demo/chamar --guiche 1 \"MD*89ANA SOUTO\""
