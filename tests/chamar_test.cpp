@@ -158,6 +158,7 @@ TEST_F(ChamarTest, WithoutAUsableDatabaseOrCounterNothingIsSent) {
         {{"--db", database(), "MD*41ANA"}, 2, "informe o guichê"},
         {{"--db", database(), "--guiche", "um", "MD*41ANA"}, 2, "--guiche precisa de um número inteiro"},
         {{"--db", database(), "refresh"}, 2, "não use --db"},
+        {{"--db", database(), "--guiche", "1", "--bogus", "MD*41ANA"}, 2, "Unknown option"},
         {{"--db", database(), "--guiche", "1", "--chamou", QString(51, u'X'), "MD*41ANA"}, 1, "at most 50"},
         {{"--db", database(), "--guiche", "1", "--chamou", QStringLiteral("Sala Ω"), "MD*41ANA"}, 1, "Windows-1252"},
     };

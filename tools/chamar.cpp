@@ -102,7 +102,11 @@ int main(int argc, char* argv[]) {
                                      "a usa)."),
                       "senha", qEnvironmentVariable("ISC_PASSWORD")});
     parser.addPositionalArgument(QStringLiteral("mensagem"), QStringLiteral("A mensagem de chamada, por exemplo \"MD*41ANA SOUTO\"."));
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "chamar: %s (veja --help)\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1) {
         std::fprintf(stderr, "chamar: informe exatamente uma mensagem (veja --help)\n");

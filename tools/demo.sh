@@ -11,7 +11,8 @@
 #
 # With a display ($DISPLAY set) the window opens on it and stays until it is closed. Without
 # one the panel runs on a virtual display (Xvfb), the screen is saved after each call into
-# demo/screenshots/, and the panel is stopped at the end.
+# demo/screenshots/, and the panel is stopped at the end. DEMO_SCREEN sets the size of that
+# display (default 1920x1080).
 #
 # Run it again at any time: it builds what changed and sets the demo up anew with today's date.
 set -euo pipefail
@@ -108,8 +109,8 @@ fi
 
 cat >"$DEMO/config.ini" <<EOF
 [fonte]
-tamanhofontenome=40
-tamanhofonteservico=48
+tamanhofontenome=36
+tamanhofonteservico=32
 
 [sgbd]
 usuario=
