@@ -3,9 +3,10 @@
 //
 // The main window runs in this process as the program runs it: start-up from config.ini and
 // configserver.txt (sound off, voice off, no media files), an embedded calls database with 2,000
-// calls today, the window shown full screen. A station thread writes calls of every form over
-// loopback. A paint probe on Panel3 and Panel8 notes when each has finished painting the texts
-// the message gives it (texts computed from the message by the call grammar).
+// calls today, the window shown full screen; only its error report records instead of showing
+// boxes. A station thread writes calls of every form over loopback. A paint probe (an event
+// filter of the application) notes when Panel3 and Panel8 have finished painting the texts the
+// message gives them (computed from the message by the call grammar).
 //
 // Every cycle holds the display for 2 seconds (3 for a counter call), so calls are sent either
 //   serial: one at a time, the next as soon as the panel has closed the previous connection; or
