@@ -1,5 +1,6 @@
 // Program entry: the application object, the main window, the start-up sequence, the event loop.
 
+#include "app/stopsignals.h"
 #include "config/errors.h"
 #include "display/errorreport.h"
 #include "display/tprincipal.h"
@@ -10,8 +11,10 @@
 #include <QMessageBox>
 
 int main(int argc, char* argv[]) {
+    blockStopSignals();
     selectMediaBackend();
     QApplication app(argc, argv);
+    quitOnStopSignals(&app);
     QApplication::setApplicationName(applicationTitle());
     // The design's faces, for any widget that names them: Debian has none of them, and maps
     // "Impact" to a dingbat face.
@@ -29,7 +32,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     principal->FormCreate();
-    if (principal->terminationRequested()) return 0;
+    if (principal->terminationRequested() || stopRequested()) return 0;
     principal->showKiosk();
     return QApplication::exec();
 }

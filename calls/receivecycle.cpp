@@ -75,11 +75,19 @@ void TPrincipal::notificationPlay() {
 }
 
 QString TPrincipal::handleForm(const QString& text, Cycle& cycle) {
-    const CallKind kind = classifyCall(text);
-    if (kind == CallKind::Counter) ServerSocket1->SetActive(false);
-    const CallResult form = parseCall(text, tamanhofontenome, tamanhofonteservico);
-    mediaStep(cycle, [this] { notificationPlay(); });
-    xsenha = form.xsenha;
+    CallResult form;
+    if (classifyCall(text) == CallKind::Counter) {
+        // A counter call refuses every station until its cycle ends; its numbers are read (and
+        // may fail) before the notification.
+        ServerSocket1->SetActive(false);
+        form = parseCall(text, tamanhofontenome, tamanhofonteservico);
+        xsenha = form.xsenha;
+        mediaStep(cycle, [this] { notificationPlay(); });
+    } else {
+        mediaStep(cycle, [this] { notificationPlay(); });
+        form = parseCall(text, tamanhofontenome, tamanhofonteservico);
+        xsenha = form.xsenha;
+    }
     applyChange(Panel3, form.panel3);
     applyChange(Panel7, form.panel7);
     applyChange(Panel8, form.panel8);

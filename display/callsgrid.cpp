@@ -106,6 +106,7 @@ QList<GridColumn> TCallsGrid::designColumns() {
 
 void TCallsGrid::setCallsModel(QAbstractItemModel* source) {
     disconnect(m_resetConnection);
+    disconnect(m_insertConnection);
     m_proxy->setSourceModel(source);
     m_modelColumns.clear();
     if (!source) {
@@ -129,6 +130,10 @@ void TCallsGrid::setCallsModel(QAbstractItemModel* source) {
         setColumnWidth(found, m_columns[i].width);
     }
     m_resetConnection = connect(model, &QAbstractItemModel::modelReset, this, &TCallsGrid::makeFirstRecordCurrent);
+    // An opened list gets its first rows after the reset that emptied it.
+    m_insertConnection = connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!currentIndex().isValid()) makeFirstRecordCurrent();
+    });
     makeFirstRecordCurrent();
 }
 

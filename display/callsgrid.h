@@ -85,6 +85,7 @@ private:
 
     TTitleProxy* m_proxy;
     QMetaObject::Connection m_resetConnection;
+    QMetaObject::Connection m_insertConnection;
     QList<GridColumn> m_columns;
     QList<int> m_modelColumns; // model column of each data column
     GridCanvas* m_canvas = nullptr;

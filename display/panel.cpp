@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-TPanel::TPanel(const QString& name, QWidget* parent) : QWidget(parent) {
+TPanel::TPanel(const QString& name, QWidget* parent) : TClickable(parent) {
     setObjectName(name);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -73,12 +73,8 @@ void TPanel::paintEvent(QPaintEvent*) {
     p.drawText(inner, flags, m_text);
 }
 
-void TPanel::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) Q_EMIT doubleClicked();
-}
-
 TLabel::TLabel(const QString& name, const QString& text, QWidget* parent)
-    : QWidget(parent), m_text(text) {
+    : TClickable(parent), m_text(text) {
     setObjectName(name);
 }
 
@@ -97,6 +93,6 @@ void TLabel::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::TextSingleLine | Qt::AlignLeft | Qt::AlignTop, m_text);
 }
 
-void TLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+void TClickable::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) Q_EMIT doubleClicked();
 }

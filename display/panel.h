@@ -6,7 +6,20 @@
 #include <QString>
 #include <QWidget>
 
-class TPanel : public QWidget {
+// An element of the window that reports double-clicks of the left button.
+class TClickable : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+Q_SIGNALS:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+class TPanel : public TClickable {
     Q_OBJECT
 public:
     explicit TPanel(const QString& name, QWidget* parent = nullptr);
@@ -24,12 +37,8 @@ public:
     int fontPoints() const { return m_points; }
     void setDesignFont(const QString& face, int points, bool bold);
 
-Q_SIGNALS:
-    void doubleClicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QString m_text;
@@ -41,19 +50,15 @@ private:
 };
 
 // A label of the clock strip: transparent, sized to its text.
-class TLabel : public QWidget {
+class TLabel : public TClickable {
     Q_OBJECT
 public:
     TLabel(const QString& name, const QString& text, QWidget* parent = nullptr);
     QString text() const { return m_text; }
     void setDesignFont(const QString& face, int points, bool bold, const QColor& color);
 
-Q_SIGNALS:
-    void doubleClicked();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QString m_text;

@@ -186,9 +186,9 @@ void TPrincipal::wireHandlers() {
     connect(GUICHELISTA.get(), &CallsQuery::fetchFailed, this,
             [this](const QString& text) { m_errors->showError(text); }, Qt::QueuedConnection);
     VIDEO1->setErrorHandler([this](const EPainelError& e) { m_errors->showError(e.text()); });
-    connect(Label2, &TLabel::doubleClicked, this, [this] { Label2DblClick(Label2); });
-    connect(Panel1, &TPanel::doubleClicked, this, [this] { Panel1DblClick(Panel1); });
-    connect(PanelVideo, &TPanel::doubleClicked, this, [this] { PanelVideoDblClick(PanelVideo); });
+    connect(Label2, &TClickable::doubleClicked, this, [this] { Label2DblClick(Label2); });
+    connect(Panel1, &TClickable::doubleClicked, this, [this] { Panel1DblClick(Panel1); });
+    connect(PanelVideo, &TClickable::doubleClicked, this, [this] { PanelVideoDblClick(PanelVideo); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(SpeedButton1); });
     Timer1->start();
 }

@@ -103,17 +103,24 @@ void TMediaPlayer::setDisplay(QWidget* display) {
     if (display == m_display) return;
     if (m_display) m_display->removeEventFilter(this);
     delete m_video;
+    m_device.setVideoSink(nullptr);
     m_display = display;
-    if (!display) {
-        m_device.setVideoSink(nullptr);
-        return;
-    }
-    m_video = new QVideoWidget(display);
+    if (!display) return;
+    display->installEventFilter(this);
+    if (!m_device.isOpen()) return;
+    makeVideo();
+    m_video->setVisible(m_device.Capabilities().hasVideo);
+}
+
+// The picture is made at the first open: making it starts the media system, which costs a
+// noticeable part of the program's start-up, and a panel without a video never needs it.
+void TMediaPlayer::makeVideo() {
+    if (m_video || !m_display) return;
+    m_video = new QVideoWidget(m_display);
     // Clicks on the video belong to the display (it has a double-click of its own).
     m_video->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_video->setVisible(m_device.isOpen() && m_device.Capabilities().hasVideo);
+    m_video->setVisible(false);
     m_video->lower();
-    display->installEventFilter(this);
     m_device.setVideoSink(m_video->videoSink());
     placeVideo();
 }
@@ -121,6 +128,7 @@ void TMediaPlayer::setDisplay(QWidget* display) {
 QVideoSink* TMediaPlayer::videoSink() const { return m_video ? m_video->videoSink() : nullptr; }
 
 void TMediaPlayer::Open() {
+    makeVideo();
     try {
         m_device.Open();
     } catch (const EPainelError&) {

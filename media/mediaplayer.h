@@ -68,7 +68,7 @@ public:
 
     // Receives the errors that the bar's presses raise.
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
-    // The frames drawn on the Display; none without a Display.
+    // The frames drawn on the Display; none without a Display, nor before the first Open.
     QVideoSink* videoSink() const;
 
 Q_SIGNALS:
@@ -82,6 +82,7 @@ private:
     void press(MPButton button);
     void run(MPButton button);
     void setLook(BarLook look);
+    void makeVideo();
     void placeVideo();
     void onNotified(MediaNotify kind);
 

@@ -6,7 +6,9 @@
 #include "tests/support/qtapp.h"
 #include "tests/support/recordingreport.h"
 
+#include <QGuiApplication>
 #include <QLayout>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -141,6 +143,18 @@ TEST_F(LayoutTest, AWideTextIsCutAtBothEndsNotWrapped) {
     EXPECT_GT(redLeft, 10);
     EXPECT_GT(redRight, 10);
     EXPECT_EQ(QColor(img.pixel(img.width() / 2, 2)), QColor(166, 202, 240)) << mid;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LayoutTest, TheKioskWindowFillsTheScreenWithoutAWindowManager) {
+    window->showKiosk();
+    QCoreApplication::processEvents();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(window->frameGeometry(), screen);
+    EXPECT_TRUE(window->isMaximized());
 }
 
 } // namespace

@@ -587,6 +587,40 @@ TEST_F(MediaPlayerTest, VideoFramesReachTheDisplayAboveTheBar) {
     EXPECT_FALSE(picture->isVisible());
 }
 
+TEST_F(MediaPlayerTest, ThePictureIsMadeAtTheFirstOpenOrWhenAnOpenPlayerGetsADisplay) {
+    const QString path = video();
+    if (path.isEmpty()) GTEST_SKIP() << "no test video: " << str(videoWhy);
+
+    // Given a display before any open: no picture yet (a panel without a video never needs one).
+    QWidget first;
+    first.resize(320, 240);
+    TMediaPlayer player;
+    player.setDisplay(&first);
+    first.show();
+    EXPECT_EQ(first.findChild<QVideoWidget*>(), nullptr);
+    EXPECT_EQ(player.videoSink(), nullptr);
+    player.setFileName(path);
+    player.Open();
+    auto* picture = first.findChild<QVideoWidget*>();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_TRUE(picture->isVisible());
+
+    // Given another display while open: the picture moves there at once, and frames reach it.
+    QWidget second;
+    second.resize(400, 300);
+    second.show();
+    player.setDisplay(&second);
+    EXPECT_EQ(first.findChild<QVideoWidget*>(), nullptr);
+    auto* moved = second.findChild<QVideoWidget*>();
+    ASSERT_NE(moved, nullptr);
+    EXPECT_TRUE(moved->isVisible());
+    EXPECT_EQ(moved->geometry(), QRect(0, 0, 400, 300));
+    ASSERT_NE(player.videoSink(), nullptr);
+    QSignalSpy frames(player.videoSink(), &QVideoSink::videoFrameChanged);
+    player.Play();
+    EXPECT_TRUE(waitUntil([&] { return frames.count() >= 5; }));
+}
+
 TEST_F(MediaPlayerTest, StepAndBackMoveAHeldVideoByAFrame) {
     const QString path = video();
     if (path.isEmpty()) GTEST_SKIP() << "no test video: " << str(videoWhy);

@@ -2,9 +2,9 @@
 
 #include "config/codepage.h"
 #include "config/errors.h"
-#include "db/columns.h"
 #include "db/fbclient.h"
 #include "db/fbstatus.h"
+#include "tools/stationsql.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,15 +13,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-using ExecuteImmediate = decltype(&::isc_dsql_execute_immediate);
-
-ExecuteImmediate executeImmediate() {
-    static const auto entry =
-        reinterpret_cast<ExecuteImmediate>(testClient().resolve("isc_dsql_execute_immediate"));
-    if (!entry) throw EDatabaseError(QStringLiteral("isc_dsql_execute_immediate missing"));
-    return entry;
-}
 
 void check(FbStatus& status) {
     if (status.failed()) status.raise(testClient());
@@ -157,11 +148,7 @@ void FbSession::detach() {
 }
 
 void FbSession::execute(const QString& sql, isc_tr_handle* transaction, int dialect) {
-    const QByteArray text = cp1252::encode(sql);
-    FbStatus status;
-    executeImmediate()(status.vector(), &m_db, transaction, 0, text.constData(), ushort(dialect),
-                       nullptr);
-    check(status);
+    stationsql::execute(testClient(), &m_db, transaction, sql, dialect);
 }
 
 void FbSession::execute(const QString& sql) {
@@ -222,10 +209,7 @@ void FbSession::createSchema() {
 }
 
 QString sqlText(const std::optional<QString>& text) {
-    if (!text) return QStringLiteral("NULL");
-    QString quoted = *text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    return stationsql::literal(text);
 }
 
 void FbSession::addCounter(int indice, const QString& nome, const std::optional<QString>& apelido) {
@@ -251,29 +235,15 @@ void FbSession::addCall(const CallRow& c) {
 }
 
 QVariant FbSession::scalar(const QString& sql) {
-    FbClient& client = testClient();
     const bool own = !m_tr;
     if (own) begin();
-    isc_stmt_handle statement = 0;
-    ResultColumns columns;
-    FbStatus status;
-    const QByteArray text = cp1252::encode(sql);
-    client.dsql_allocate_statement(status.vector(), &m_db, &statement);
-    if (!status.failed())
-        client.dsql_prepare(status.vector(), &m_tr, &statement, 0, text.constData(),
-                            ushort(m_dialect), columns.sqlda());
-    if (!status.failed()) {
-        columns.bindBuffers();
-        client.dsql_execute(status.vector(), &m_tr, &statement, SQLDA_VERSION1, nullptr);
+    QVariant value;
+    try {
+        value = stationsql::scalar(testClient(), &m_db, &m_tr, sql, m_dialect);
+    } catch (...) {
+        if (own) rollback();
+        throw;
     }
-    ISC_STATUS fetched = 0;
-    if (!status.failed())
-        fetched = client.dsql_fetch(status.vector(), &statement, SQLDA_VERSION1, columns.sqlda());
-    const QVariant value = status.failed() || fetched == 100 ? QVariant() : columns.value(0);
-    const FbStatus failure = status;
-    FbStatus ignored;
-    if (statement) client.dsql_free_statement(ignored.vector(), &statement, DSQL_drop);
     if (own) commit();
-    if (failure.failed()) failure.raise(client);
     return value;
 }
