@@ -11,6 +11,12 @@
 
 #include <optional>
 
+// The longest message the panel takes: the characters past it in one read are dropped unread.
+// A real name or ticket is far shorter (a counter call uses 45 characters at most), and the
+// speech of the longest message stays under a minute whatever it holds: digits, read as
+// numbers, are the slowest to say (about 0.6 s a character).
+constexpr qsizetype kMaxMessageChars = 80;
+
 enum class CallKind {
     Refresh,       // exactly "refresh": re-read the calls list, no form
     Counter,       // no recognised prefix: a ticket called to a counter

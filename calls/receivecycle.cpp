@@ -11,10 +11,6 @@
 
 namespace {
 
-// No real name or ticket comes near this: a longer message is cut here, so that what one message
-// shows and speaks stays bounded whatever a station sends.
-constexpr qsizetype kMaxMessageChars = 512;
-
 void applyChange(TPanel* panel, const PanelChange& change) {
     if (change.fontSize) panel->setFontPoints(*change.fontSize);
     if (change.text) panel->setText(*change.text);

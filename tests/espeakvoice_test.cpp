@@ -2,6 +2,7 @@
 // when the voice data or the sound device is missing.
 
 #include "calls/espeakvoice.h"
+#include "calls/grammar.h"
 #include "calls/voice.h"
 #include "config/errors.h"
 #include "tests/support/qtprint.h"
@@ -44,6 +45,33 @@ TEST(EspeakVoice, TypicalAnnouncementHasPlausibleLength) {
         EXPECT_GT(loud, s.data.size() / 10) << c.text.toStdString();
     }
     EXPECT_EQ(voice.synthesizeToSamples("").seconds() < 0.1, true);
+}
+
+// The longest message a station can make the panel say, in each form, filled with what takes
+// longest to say: the panel must not be held for a minute by one message.
+TEST(EspeakVoice, TheLongestMessageIsSpokenInWellUnderAMinute) {
+    EspeakVoice voice;
+    const auto filled = [](const QString& prefix, const QString& unit) {
+        QString text = prefix;
+        while (text.size() < kMaxMessageChars) text += unit;
+        return text.left(kMaxMessageChars);
+    };
+    const QString messages[] = {
+        filled("MD*7", "999999999 "), filled("MD*7", "9"),       filled("MD*45", "9 "),
+        filled("CR*1", "999999999 "), filled("RE*", "\u00c6 "), filled("AC*", "W "),
+        filled("MD*7", "\u0152 "),   filled("0315", "999999999 "),
+    };
+    double longest = 0;
+    for (const QString& message : messages) {
+        const CallResult call = parseCall(message, 60, 40);
+        const double seconds = voice.synthesizeToSamples(call.announcement).seconds();
+        EXPECT_LT(seconds, 50.0) << message.toStdString();
+        longest = std::max(longest, seconds);
+    }
+    std::cout << "longest announcement of a " << kMaxMessageChars << "-character message: " << longest << " s\n";
+    // The bound is not so tight that it cuts real names: a long one is said whole.
+    const QString name = QStringLiteral("MARIA APARECIDA DA CONCEIÇÃO DOS SANTOS OLIVEIRA DE ALBUQUERQUE CAVALCANTI");
+    EXPECT_LE(QStringLiteral("MD*7").size() + name.size(), kMaxMessageChars);
 }
 
 TEST(EspeakVoice, NamesInCapitalsAreReadAsWords) {

@@ -1,9 +1,10 @@
 // What one message can cost the panel. A station that sends a message of 1 MiB at once, or one that
-// never stops sending it in small pieces, holds the panel for one ordinary cycle: the panel reads 512 characters, shows and
-// speaks them, drops the rest and closes the connection at the end of the cycle (no further read
+// never stops sending it in small pieces, holds the panel for one ordinary cycle: the panel reads kMaxMessageChars characters,
+// shows and speaks them, drops the rest and closes the connection at the end of the cycle (no further read
 // event comes from a connection while its own cycle runs).
-// Nothing after the 512th character is shown, spoken or handled as a message of its own.
+// Nothing after the last of them is shown, spoken or handled as a message of its own.
 
+#include "calls/grammar.h"
 #include "calls/listener.h"
 #include "display/panel.h"
 #include "tests/support/cyclefixture.h"
@@ -16,10 +17,10 @@
 
 namespace {
 
-constexpr int kMaxChars = 512;
+constexpr int kMaxChars = int(kMaxMessageChars);
 constexpr qint64 kMiB = 1024 * 1024;
 
-// A call of exactly 512 characters, then pieces that would be calls of their own ("MD*8ZZ...", a
+// A call of exactly kMaxChars characters, then pieces that would be calls of their own ("MD*8ZZ...", a
 // counter call "ZZ...") if anything after the cut were handled.
 QByteArray callThenTail(qint64 size) {
     QByteArray bytes = "MD*7" + QByteArray(kMaxChars - 4, 'A');
@@ -37,7 +38,7 @@ struct Case {
 
 class LongMessageTest : public CycleFixture, public ::testing::WithParamInterface<Case> {};
 
-TEST_P(LongMessageTest, HoldsThePanelForOneOrdinaryCycleAndShowsOnlyTheFirst512Characters) {
+TEST_P(LongMessageTest, HoldsThePanelForOneOrdinaryCycleAndShowsOnlyTheLongestMessage) {
     startPanel({"0", "1", "N", "S"});
     QStringList seen; // what the call lines held at each announcement
     voice.onSpeak = [&](const QString&) {

@@ -2,6 +2,7 @@
 // listener's behaviour for each form, nesting inside the pause, framing, and recovery after a
 // failed cycle.
 
+#include "calls/grammar.h"
 #include "calls/listener.h"
 #include "display/memo.h"
 #include "display/panel.h"
@@ -152,7 +153,7 @@ TEST_F(ReceiveCycleTest, AnOverLongMessageIsCutAndTheRestDropped) {
     ASSERT_TRUE(station.connectTo(port()));
     station.send("RE*" + QByteArray(200000, 'A'));
     QTRY_COMPARE_WITH_TIMEOUT(voice.spoken.size(), 1, 5000);
-    EXPECT_EQ(window->xsenha.size(), 512 - 3);
+    EXPECT_EQ(window->xsenha.size(), kMaxMessageChars - 3);
     EXPECT_TRUE(station.waitClosed(5000));
     QTest::qWait(300);
     EXPECT_EQ(voice.spoken.size(), 1); // the rest of the message started no further call
