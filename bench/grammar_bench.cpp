@@ -1,6 +1,7 @@
 // Prints what taking a call message apart costs, by form and message length, to show that the
 // cost grows in proportion to the message.
 
+#include "bench/benchsupport.h"
 #include "calls/grammar.h"
 #include "config/errors.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 int main() {
+    std::printf("Machine: %s\n\n", bench::machineLine().c_str());
     const char* const prefixes[] = {"01002", "CR*2", "MD*41", "MD*12", "MD*7", "AC*", "RE*"};
     const qsizetype lengths[] = {16, 1024, 64 * 1024, 1024 * 1024};
     std::printf("%-8s %10s %12s %10s\n", "form", "chars", "us/call", "ns/char");

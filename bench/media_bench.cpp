@@ -2,6 +2,7 @@
 // open of a sound and of a video, and the calls a receive cycle and the replay timer make.
 // Prints the median and the largest of several rounds, in milliseconds.
 
+#include "bench/benchsupport.h"
 #include "media/mediabackend.h"
 #include "media/mediaplayer.h"
 #include "tools/testmedia.h"
@@ -53,6 +54,7 @@ void round(TMediaPlayer& p, const std::string& medium) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    std::printf("Machine: %s\n\n", bench::machineLine().c_str());
     selectMediaBackend();
     QApplication app(argc, argv);
     QTemporaryDir dir;

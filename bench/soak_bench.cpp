@@ -13,6 +13,7 @@
 // The panel runs in this process, as in the tests (embedded calls database, offscreen window).
 // The stations' own sockets are counted in the descriptors while they are open.
 
+#include "bench/benchsupport.h"
 #include "calls/listener.h"
 #include "db/callsquery.h"
 #include "db/database.h"
@@ -53,6 +54,7 @@ QByteArray callMessage(int i) { return "MD*7S" + QByteArray::number(i).rightJust
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::printf("Machine: %s\n\n", bench::machineLine().c_str());
     const bool stream = argc > 2 && std::strcmp(argv[1], "--stream") == 0;
     const int rate = stream ? std::max(1, std::atoi(argv[2])) : 0;
     const int calls = stream ? (argc > 3 ? std::max(1, std::atoi(argv[3])) : 1200)

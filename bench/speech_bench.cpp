@@ -3,6 +3,7 @@
 //   speech_bench [output folder]   (default: ./speech-wav)
 // Check the files with e.g. `sox 01.wav -n stat`.
 
+#include "bench/benchsupport.h"
 #include "calls/espeakvoice.h"
 #include "config/errors.h"
 
@@ -80,6 +81,7 @@ QString shown(const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::printf("Machine: %s\n\n", bench::machineLine().c_str());
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("speech-wav");
     QDir().mkpath(folder);
     try {
