@@ -113,6 +113,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const QString& message = args.first();
+    if (message.size() > kMaxMessageChars)
+        std::fprintf(stderr, "chamar: aviso: a mensagem tem %lld caracteres; o painel lê só os primeiros %lld\n",
+                     static_cast<long long>(message.size()), static_cast<long long>(kMaxMessageChars));
     bool ok = false;
     const uint port = parser.value("port").toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
