@@ -71,19 +71,15 @@ void TPrincipal::notificationPlay() {
 }
 
 QString TPrincipal::handleForm(const QString& text, Cycle& cycle) {
-    CallResult form;
-    if (classifyCall(text) == CallKind::Counter) {
-        // A counter call refuses every station until its cycle ends; its numbers are read (and
-        // may fail) before the notification.
-        ServerSocket1->SetActive(false);
-        form = parseCall(text, tamanhofontenome, tamanhofonteservico);
-        xsenha = form.xsenha;
-        mediaStep(cycle, [this] { notificationPlay(); });
-    } else {
-        mediaStep(cycle, [this] { notificationPlay(); });
-        form = parseCall(text, tamanhofontenome, tamanhofonteservico);
-        xsenha = form.xsenha;
-    }
+    // A counter call refuses every station until its cycle ends, and its numbers are read (and
+    // may fail) before the notification; every other form starts the notification first.
+    const bool counter = classifyCall(text) == CallKind::Counter;
+    const auto notify = [&] { mediaStep(cycle, [this] { notificationPlay(); }); };
+    if (counter) ServerSocket1->SetActive(false);
+    else notify();
+    const CallResult form = parseCall(text, tamanhofontenome, tamanhofonteservico);
+    xsenha = form.xsenha;
+    if (counter) notify();
     applyChange(Panel3, form.panel3);
     applyChange(Panel7, form.panel7);
     applyChange(Panel8, form.panel8);
