@@ -42,8 +42,9 @@ void CallsQuery::open() {
     m_transaction.start();
     if (!m_statement) prepare();
     FbStatus status;
-    client().dsql_execute(status.vector(), m_transaction.handle(), &m_statement, SQLDA_VERSION1,
-                          nullptr);
+    m_database.call(status, [&] {
+        client().dsql_execute(status.vector(), m_transaction.handle(), &m_statement, SQLDA_VERSION1, nullptr);
+    });
     if (status.failed()) m_database.raise(status);
     beginResetModel();
     m_active = true;
@@ -56,19 +57,23 @@ void CallsQuery::open() {
 void CallsQuery::prepare() {
     FbStatus status;
     const auto forget = [this] { releaseStatement(); };
-    client().dsql_allocate_statement(status.vector(), m_database.handle(), &m_statement);
+    m_database.call(status,
+                    [&] { client().dsql_allocate_statement(status.vector(), m_database.handle(), &m_statement); });
     if (status.failed()) {
         m_statement = 0;
         m_database.raise(status);
     }
     const QByteArray sql = cp1252::encode(sqlText());
     m_columns = ResultColumns();
-    client().dsql_prepare(status.vector(), m_transaction.handle(), &m_statement, 0, sql.constData(),
-                          ushort(m_database.dialect()), m_columns.sqlda());
+    m_database.call(status, [&] {
+        client().dsql_prepare(status.vector(), m_transaction.handle(), &m_statement, 0, sql.constData(),
+                              ushort(m_database.dialect()), m_columns.sqlda());
+    });
     if (status.failed()) m_database.raise(status, forget);
     if (m_columns.needsRoom()) {
         m_columns.grow();
-        client().dsql_describe(status.vector(), &m_statement, SQLDA_VERSION1, m_columns.sqlda());
+        m_database.call(status,
+                        [&] { client().dsql_describe(status.vector(), &m_statement, SQLDA_VERSION1, m_columns.sqlda()); });
         if (status.failed()) m_database.raise(status, forget);
     }
     m_columns.bindBuffers();
@@ -99,8 +104,10 @@ void CallsQuery::fetchRows(int count) {
     int fetched = 0;
     FbStatus status;
     while (fetched < count) {
-        const ISC_STATUS result =
-            client().dsql_fetch(status.vector(), &m_statement, SQLDA_VERSION1, m_columns.sqlda());
+        ISC_STATUS result = 0;
+        m_database.call(status, [&] {
+            result = client().dsql_fetch(status.vector(), &m_statement, SQLDA_VERSION1, m_columns.sqlda());
+        });
         if (status.failed()) failFetch(status);
         if (result == 100) {
             m_atEnd = true;
@@ -132,7 +139,7 @@ void CallsQuery::close() {
     FbStatus status;
     if (m_cursorOpen) {
         m_cursorOpen = false;
-        client().dsql_free_statement(status.vector(), &m_statement, DSQL_close);
+        m_database.call(status, [&] { client().dsql_free_statement(status.vector(), &m_statement, DSQL_close); });
     }
     discardRecords();
     // A cursor that failed to close is not reused: the next open prepares the statement again.
@@ -158,7 +165,7 @@ void CallsQuery::releaseStatement() noexcept {
     m_cursorOpen = false;
     if (!m_statement) return;
     FbStatus ignored;
-    client().dsql_free_statement(ignored.vector(), &m_statement, DSQL_drop);
+    m_database.call(ignored, [&] { client().dsql_free_statement(ignored.vector(), &m_statement, DSQL_drop); });
     m_statement = 0;
 }
 

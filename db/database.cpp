@@ -5,8 +5,32 @@
 #include "db/fbclient.h"
 
 #include <algorithm>
+#include <cstdio>
 
-Database::Database(FbClient& client) : m_client(client) {}
+Database::Database(FbClient& client) : m_client(client), m_attach(client), m_watchdog(client) {}
+
+std::chrono::milliseconds Database::defaultTimeout() {
+    constexpr int kDefaultSeconds = 5;
+    const QString text = qEnvironmentVariable("PAINEL_DB_TIMEOUT");
+    if (text.isEmpty()) return std::chrono::seconds(kDefaultSeconds);
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    if (ok && seconds >= 1 && seconds <= 600) return std::chrono::seconds(seconds);
+    static bool told = false;
+    if (!std::exchange(told, true))
+        std::fprintf(stderr, "painel: PAINEL_DB_TIMEOUT=%s não é um número de segundos de 1 a 600; "
+                             "vale o padrão, %d segundos\n",
+                     text.toLocal8Bit().constData(), kDefaultSeconds);
+    return std::chrono::seconds(kDefaultSeconds);
+}
+
+EDatabaseError Database::timeoutError() const {
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_timeout).count();
+    return EDatabaseError(QStringLiteral("O banco de dados não respondeu em %1 segundos: a conexão foi "
+                                         "desfeita e será refeita na próxima leitura da lista")
+                              .arg(seconds),
+                          isc_cancelled);
+}
 
 Database::~Database() {
     disconnect();
@@ -33,22 +57,31 @@ QByteArray Database::parameterBlock(const QStringList& params) {
     return block;
 }
 
+QByteArray Database::attachBlock() const {
+    QByteArray block = parameterBlock(m_params);
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_timeout).count();
+    const quint32 value = quint32(std::max<long long>(1, seconds));
+    block.append(char(isc_dpb_connect_timeout));
+    block.append(char(4));
+    for (int i = 0; i < 4; ++i) block.append(char((value >> (8 * i)) & 0xFF));
+    block.append(char(isc_dpb_utf8_filename));
+    block.append(char(0));
+    return block;
+}
+
 void Database::connect() {
     if (connected()) return;
     if (!m_assigned) throw EDatabaseError(QStringLiteral("Database not assigned"));
     if (m_databaseName.isEmpty()) throw EDatabaseError(QStringLiteral("Database name is missing"));
-    const QByteArray dpb = parameterBlock(m_params);
-    const QByteArray name = cp1252::encode(m_databaseName);
+    const BoundedAttach::Result attached = m_attach.attach(m_databaseName.toUtf8(), attachBlock(), m_timeout);
+    if (attached.timedOut) throw timeoutError();
+    if (attached.status.failed()) attached.status.raise(m_client);
+    m_handle = attached.handle;
+    m_aborted = false;
     FbStatus status;
-    m_client.attach_database(status.vector(), short(name.size()), name.constData(), &m_handle,
-                             short(dpb.size()), dpb.constData());
-    if (status.failed()) {
-        m_handle = 0;
-        status.raise(m_client);
-    }
     const int own = readDialect(status);
     if (status.failed()) {
-        const EDatabaseError error(status.text(m_client), status.code());
+        const EDatabaseError error = m_aborted ? timeoutError() : EDatabaseError(status.text(m_client), status.code());
         disconnect();
         throw error;
     }
@@ -58,8 +91,9 @@ void Database::connect() {
 int Database::readDialect(FbStatus& status) {
     const char items[] = {isc_info_db_sql_dialect, isc_info_end};
     char reply[32] = {};
-    m_client.database_info(status.vector(), &m_handle, short(sizeof items), items,
-                           short(sizeof reply), reply);
+    call(status, [&] {
+        m_client.database_info(status.vector(), &m_handle, short(sizeof items), items, short(sizeof reply), reply);
+    });
     if (status.failed() || reply[0] != isc_info_db_sql_dialect) return kDialect;
     // The item, a two-byte little-endian length, then the value in that many bytes.
     const int length = (unsigned char)reply[1] | (unsigned char)reply[2] << 8;
@@ -75,8 +109,9 @@ void Database::disconnect() noexcept {
         (*it)->connectionClosing();
     if (!connected()) return;
     FbStatus status;
-    m_client.detach_database(status.vector(), &m_handle);
+    call(status, [&] { m_client.detach_database(status.vector(), &m_handle); });
     m_handle = 0;
+    m_aborted = false;
 }
 
 void Database::discard() noexcept {
@@ -84,9 +119,39 @@ void Database::discard() noexcept {
     m_assigned = false;
 }
 
-void Database::raise(const FbStatus& status, const std::function<void()>& otherwise) {
-    const EDatabaseError error(status.text(m_client), status.code());
-    if (status.connectionLost()) {
+void Database::call(FbStatus& status, const std::function<void()>& clientCall) {
+    if (!m_handle) {
+        clientCall();
+        return;
+    }
+    m_watchdog.arm(m_handle, CallWatchdog::Clock::now() + m_timeout);
+    clientCall();
+    if (m_watchdog.disarm()) {
+        m_aborted = true;
+        if (!status.failed()) status.set(isc_cancelled);
+    }
+}
+
+bool Database::probe(FbStatus& status) {
+    const char items[] = {isc_info_attachment_id, isc_info_end};
+    char reply[16] = {};
+    call(status, [&] {
+        m_client.database_info(status.vector(), &m_handle, short(sizeof items), items, short(sizeof reply), reply);
+    });
+    return !status.failed();
+}
+
+void Database::raise(const FbStatus& failure, const std::function<void()>& otherwise) {
+    // A failure that names no lost connection may still come from an attachment the server has
+    // ended (a statement's state then goes wrong first: "Attempt to reopen an open cursor"):
+    // one round trip tells, and then the server's own reason is the error.
+    FbStatus status = failure;
+    if (!m_aborted && !status.connectionLost() && connected()) {
+        FbStatus probed;
+        if (!probe(probed) && (m_aborted || probed.connectionLost())) status = probed;
+    }
+    const EDatabaseError error = m_aborted ? timeoutError() : EDatabaseError(status.text(m_client), status.code());
+    if (m_aborted || status.connectionLost()) {
         disconnect();
     } else if (otherwise) {
         otherwise();

@@ -15,11 +15,15 @@
 // When [sgbd] fatura is empty, start-up calls discard(): from then on every open of the calls
 // list fails with "Database not assigned". At the end of the run the destructor detaches.
 
+#include "config/errors.h"
+#include "db/boundedattach.h"
+#include "db/callwatchdog.h"
 #include "db/fbstatus.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <ibase.h>
 #include <vector>
@@ -66,10 +70,24 @@ public:
     // password in the order of the lines, each as a length byte and Windows-1252 text (at most
     // 255 bytes of it). Lines of any other name add nothing.
     static QByteArray parameterBlock(const QStringList& params);
+    // What the attach sends: the block of the lines, then the connect time-out (the bound,
+    // in whole seconds) and the mark that the database name is UTF-8 text, so that a server
+    // finds a path such as "/dados/Clínica/fatura.FDB" on its own file system.
+    QByteArray attachBlock() const;
+
+    // The longest that one client library call may hold the window's thread. Past it the call
+    // is abandoned, the connection dropped as if lost, and the next open attaches again.
+    std::chrono::milliseconds timeout() const { return m_timeout; }
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // 5 seconds, or the whole seconds of PAINEL_DB_TIMEOUT (1 to 600; another value is
+    // reported on standard error and the default used).
+    static std::chrono::milliseconds defaultTimeout();
+    // The error of a call that took longer than the bound.
+    EDatabaseError timeoutError() const;
 
     // Attaches and reads the database's dialect. Does nothing when connected. Throws
-    // EDatabaseError: "Database name is missing", "Database not assigned" after discard(), or
-    // the client library's message lines when the attach fails.
+    // EDatabaseError: "Database name is missing", "Database not assigned" after discard(),
+    // the client library's message lines when the attach fails, or timeoutError().
     void connect();
     bool connected() const { return m_handle != 0; }
 
@@ -85,9 +103,14 @@ public:
     void discard() noexcept;
     bool assigned() const { return m_assigned; }
 
+    // Makes one client library call on the connection (clientCall fills status), bounded by
+    // timeout(): past it the call is aborted and status says so.
+    void call(FbStatus& status, const std::function<void()>& clientCall);
+
     // Throws the failure described by the status. A lost connection is dropped first
     // (disconnect()), so that the next open connects again with the same name and lines; any
-    // other failure runs `otherwise` first, when given.
+    // other failure runs `otherwise` first, when given. After a call past the bound the error
+    // is timeoutError() and the connection is dropped.
     [[noreturn]] void raise(const FbStatus& status, const std::function<void()>& otherwise = {});
 
     isc_db_handle* handle() { return &m_handle; }
@@ -97,12 +120,18 @@ public:
 
 private:
     int readDialect(FbStatus& status);
+    // One round trip on the attachment: false (status filled) when it fails.
+    bool probe(FbStatus& status);
 
     FbClient& m_client;
     QString m_databaseName = QString::fromLatin1(kDefaultDatabaseName);
     QStringList m_params{QStringLiteral("user_name=sysdba"), QStringLiteral("password=tavelo37")};
     isc_db_handle m_handle = 0;
     int m_dialect = kDialect;
+    std::chrono::milliseconds m_timeout = defaultTimeout();
+    bool m_aborted = false; // a call was aborted at the bound: the connection is of no use
+    BoundedAttach m_attach;
+    CallWatchdog m_watchdog;
     bool m_assigned = true;
     std::vector<ConnectionUser*> m_users;
 };

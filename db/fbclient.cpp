@@ -47,6 +47,7 @@ FbClient::FbClient(const QString& library) : m_library(library) {
     bind(m_handle, "isc_dsql_fetch", dsql_fetch, complete);
     bind(m_handle, "isc_dsql_free_statement", dsql_free_statement, complete);
     bind(m_handle, "fb_interpret", interpret, complete);
+    bind(m_handle, "fb_cancel_operation", cancel_operation, complete);
     // A library without these entry points is not a Firebird client the program can use.
     if (!complete) throw libraryNotFound(library);
 }

@@ -54,6 +54,7 @@ public:
     decltype(&::isc_dsql_fetch) dsql_fetch = nullptr;
     decltype(&::isc_dsql_free_statement) dsql_free_statement = nullptr;
     decltype(&::fb_interpret) interpret = nullptr;
+    decltype(&::fb_cancel_operation) cancel_operation = nullptr;
 
 private:
     QString m_library;

@@ -4,6 +4,7 @@
 #include "config/errors.h"
 #include "db/fbclient.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 bool FbStatus::has(ISC_STATUS code) const {
@@ -18,16 +19,33 @@ bool FbStatus::has(ISC_STATUS code) const {
 }
 
 bool FbStatus::connectionLost() const {
-    return failed() && (has(isc_lost_db_connection) || has(isc_network_error) ||
-                        has(isc_net_read_err) || has(isc_net_write_err));
+    static constexpr ISC_STATUS kUnusable[] = {
+        isc_lost_db_connection, isc_network_error, isc_net_read_err,  isc_net_write_err,
+        isc_conn_lost,          isc_att_shutdown,  isc_shutdown,      isc_shutinprog,
+        isc_bad_db_handle,      isc_cancelled,     isc_net_server_shutdown,
+    };
+    if (!failed()) return false;
+    for (ISC_STATUS code : kUnusable)
+        if (has(code)) return true;
+    return false;
+}
+
+void FbStatus::set(ISC_STATUS code) {
+    m_vector[0] = isc_arg_gds;
+    m_vector[1] = code;
+    m_vector[2] = isc_arg_end;
 }
 
 QString FbStatus::text(const FbClient& client) const {
     QStringList lines;
     const ISC_STATUS* cursor = m_vector;
     char line[1024];
-    while (client.interpret(line, sizeof line, &cursor) > 0)
-        lines << cp1252::decode(line);
+    while (client.interpret(line, sizeof line, &cursor) > 0) {
+        const QByteArray bytes(line);
+        auto utf8 = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(bytes);
+        lines << (utf8.hasError() ? cp1252::decode(bytes) : decoded);
+    }
     QString text = lines.join(QLatin1Char('\n'));
     if (text.endsWith(QLatin1Char('.'))) text.chop(1);
     return text;

@@ -20,13 +20,19 @@ public:
     // True when the error codes include the given one.
     bool has(ISC_STATUS code) const;
 
-    // True when the failure means the connection to the server is gone: the lost-connection
-    // code, or the network read, write and connect errors that Firebird 3 gives instead when a
-    // server dies under an open connection or cannot be reached.
+    // True when the failure means the attachment is of no further use: the lost-connection
+    // code; the network errors that Firebird 3 gives instead when a server dies under an open
+    // connection or cannot be reached; the attachment shut down by the server (an
+    // administrator deleting it from MON$ATTACHMENTS, a database shutdown); an invalid
+    // attachment handle; a call aborted at the bound.
     bool connectionLost() const;
 
+    // Makes the status a failure with the one code (a call aborted although it had returned).
+    void set(ISC_STATUS code);
+
     // The client library's message lines for the failure, one per line, without a final full
-    // stop; Windows-1252 text like every 8-bit text the database hands over.
+    // stop. The lines are 8-bit text: UTF-8 where they are valid UTF-8 (file names, which are
+    // sent so), otherwise Windows-1252 like every other text the database hands over.
     QString text(const FbClient& client) const;
 
     // Throws EDatabaseError with text() and code().

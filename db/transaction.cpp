@@ -46,8 +46,10 @@ void Transaction::start() {
     if (active()) return;
     const QByteArray tpb = parameterBlock(m_params);
     FbStatus status;
-    m_database.client().start_transaction(status.vector(), &m_handle, short(1), m_database.handle(),
-                                          int(tpb.size()), tpb.constData());
+    m_database.call(status, [&] {
+        m_database.client().start_transaction(status.vector(), &m_handle, short(1), m_database.handle(),
+                                              int(tpb.size()), tpb.constData());
+    });
     if (status.failed()) {
         m_handle = 0;
         m_database.raise(status);
@@ -58,7 +60,7 @@ void Transaction::end() noexcept {
     if (!active()) return;
     FbClient& client = m_database.client();
     FbStatus status;
-    client.commit_transaction(status.vector(), &m_handle);
-    if (status.failed()) client.rollback_transaction(status.vector(), &m_handle);
+    m_database.call(status, [&] { client.commit_transaction(status.vector(), &m_handle); });
+    if (status.failed()) m_database.call(status, [&] { client.rollback_transaction(status.vector(), &m_handle); });
     m_handle = 0;
 }

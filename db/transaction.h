@@ -24,9 +24,12 @@ public:
 
     Database& database() const { return m_database; }
 
-    // "read_committed", "rec_version", "nowait": each new execution sees what other
+    // "read_committed", "rec_version", "nowait", "read": each new execution sees what other
     // connections have committed, reads the last committed version of a row being changed
-    // without waiting, and a lock conflict fails at once.
+    // without waiting, and a lock conflict fails at once. Read-only: the panel writes nothing,
+    // and a read-only read-committed transaction does not hold back the database's oldest
+    // active transaction, however long it stays open (a read-write one would keep Firebird from
+    // collecting garbage behind it for the whole run, slowing every program of the clinic).
     QStringList& params() { return m_params; }
 
     // The transaction parameter block: version 3, then one item per line in their order.
@@ -49,6 +52,6 @@ private:
 
     Database& m_database;
     QStringList m_params{QStringLiteral("read_committed"), QStringLiteral("rec_version"),
-                         QStringLiteral("nowait")};
+                         QStringLiteral("nowait"), QStringLiteral("read")};
     isc_tr_handle m_handle = 0;
 };

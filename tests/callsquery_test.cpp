@@ -11,6 +11,7 @@
 #include "tests/support/printers.h"
 #include "tests/support/tempdir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -362,6 +363,33 @@ TEST_P(CallsList, MissingDatabaseFile) {
                                           "No such file or directory")
                                .arg(missing));
     EXPECT_FALSE(Fatura->connected());
+}
+
+// The folder names of a Brazilian clinic: the server (or the embedded engine) finds the file on a
+// file system whose names are UTF-8, and a file it cannot find is named right in the error.
+TEST_P(CallsList, ADatabasePathWithAccentsIsFound) {
+    const QString plain = dir.file(QStringLiteral("outra.FDB"));
+    {
+        FbSession other = FbSession::create(server ? server->databaseName(plain) : plain, params);
+        other.createSchema();
+        other.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
+        other.addCall({.indice = 1, .codigopac = 1, .guiche = 1, .senha = 7, .order = 1});
+    }
+    const QString folder = dir.file(QStringLiteral("Clínica São João/Conceição"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString accented = folder + QStringLiteral("/fatura.FDB");
+    ASSERT_TRUE(QFile::rename(plain, accented));
+
+    Fatura->setDatabaseName(server ? server->databaseName(accented) : accented);
+    GUICHELISTA->open();
+    EXPECT_EQ(shown("SENHA1"), QStringList{QStringLiteral("CX-7")});
+    release();
+    build();
+
+    const QString missing = folder + QStringLiteral("/não-existe.FDB");
+    Fatura->setDatabaseName(server ? server->databaseName(missing) : missing);
+    EXPECT_TRUE(openError().startsWith(
+        QStringLiteral("I/O error during \"open\" operation for file \"%1\"").arg(missing)));
 }
 
 TEST_P(CallsList, RefusedPassword) {

@@ -66,8 +66,22 @@ TEST(ConnectionParameters, BuiltInLinesAndName) {
     EXPECT_FALSE(Fatura.connected());
     EXPECT_EQ(Fatura.dialect(), 3);
     Transaction TransFatura(Fatura);
-    EXPECT_EQ(TransFatura.params(), QStringList({"read_committed", "rec_version", "nowait"}));
+    EXPECT_EQ(TransFatura.params(), QStringList({"read_committed", "rec_version", "nowait", "read"}));
     EXPECT_FALSE(TransFatura.active());
+}
+
+TEST(ConnectionParameters, TheAttachAddsTheConnectTimeOutAndTheUtf8NameMark) {
+    FbClient client;
+    Database Fatura(client);
+    Fatura.params() = QStringList{"user_name=SYSDBA", "password=pw"};
+    const QByteArray lines = Database::parameterBlock(Fatura.params());
+    for (const auto& [bound, seconds] : {std::pair{1500, 2}, {5000, 5}, {300, 1}, {65000, 65}}) {
+        Fatura.setTimeout(std::chrono::milliseconds(bound));
+        QByteArray expected = lines;
+        expected += QByteArray::fromHex("3904") + QByteArray(1, char(seconds)) + QByteArray::fromHex("000000");
+        expected += QByteArray::fromHex("4d00");
+        EXPECT_EQ(Fatura.attachBlock().toHex(' '), expected.toHex(' ')) << bound;
+    }
 }
 
 TEST(ConnectionParameters, DatabaseParameterBlock) {

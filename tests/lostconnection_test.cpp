@@ -1,6 +1,7 @@
-// The database server stops under an open calls list and starts again: the list fails with the
-// client library's text, the connection is dropped, and the next open connects again. The
-// test runs a server of its own, never the one the other tests share.
+// The database server stops under an open calls list and starts again, hangs without a word,
+// or ends the panel's attachment: the list fails with the client library's text (or, past the
+// bound, the panel's own), the connection is dropped, and a later open connects again. The tests
+// run a server of their own, never the one the other tests share.
 
 #include "config/errors.h"
 #include "db/callsquery.h"
@@ -10,10 +11,15 @@
 #include "tests/support/printers.h"
 #include "tests/support/tempdir.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <ibase.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +49,29 @@ protected:
         Fatura.params() = server.params();
     }
 
+    // The server process, stopped (as a hung server or a host that lost power: its sockets stay
+    // open and say nothing) or continued.
+    void freeze(bool stopped) {
+        QFile f(dir.file(QStringLiteral("server/server.pid")));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const pid_t pid = pid_t(f.readAll().trimmed().toInt());
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, stopped ? SIGSTOP : SIGCONT), 0);
+        frozen = stopped;
+    }
+
+    void TearDown() override {
+        if (frozen) freeze(false);
+    }
+
+    // The error of a re-query and how long it held the thread.
+    std::pair<std::optional<EDatabaseError>, qint64> timedRequery() {
+        QElapsedTimer clock;
+        clock.start();
+        auto error = requeryError();
+        return {error, clock.elapsed()};
+    }
+
     std::optional<EDatabaseError> requeryError() {
         try {
             GUICHELISTA.requery();
@@ -56,6 +85,7 @@ protected:
     OwnServer own{dir.file(QStringLiteral("server"))};
     FbServer server;
     QString name;
+    bool frozen = false;
     Database Fatura{testClient()};
     Transaction TransFatura{Fatura};
     CallsQuery GUICHELISTA{Fatura, TransFatura};
@@ -122,6 +152,159 @@ TEST_F(LostConnection, FailedFetchIsNeverTakenForTheEndOfTheList) {
         GUICHELISTA.fetchMore();
     EXPECT_EQ(GUICHELISTA.rowCount(), 20000);
     EXPECT_EQ(failures.count(), 1);
+}
+
+// What "no longer than the bound" allows for a loaded machine; without the bound these calls
+// wait for as long as the server stays stopped (minutes), so the margin cannot hide the fault.
+constexpr qint64 kBoundMs = 1500;
+constexpr qint64 kSlackMs = 3000;
+
+TEST_F(LostConnection, AServerThatStopsAnsweringCostsTheBoundAndTheListComesBackAfterIt) {
+    fill(3);
+    Fatura.setTimeout(std::chrono::milliseconds(kBoundMs));
+    GUICHELISTA.open();
+    ASSERT_EQ(GUICHELISTA.rowCount(), 3);
+
+    freeze(true);
+    // The re-query is abandoned at the bound with the panel's own text; the attachment, of no
+    // use after that, is dropped.
+    const auto [first, firstMs] = timedRequery();
+    ASSERT_TRUE(first.has_value()) << "a re-query against a hung server succeeded";
+    EXPECT_EQ(first->text(), Fatura.timeoutError().text());
+    EXPECT_EQ(first->text(),
+              QStringLiteral("O banco de dados não respondeu em 2 segundos: a conexão foi desfeita e será "
+                             "refeita na próxima leitura da lista"));
+    EXPECT_GE(firstMs, kBoundMs - 100);
+    EXPECT_LT(firstMs, kBoundMs + kSlackMs);
+    EXPECT_FALSE(Fatura.connected());
+    EXPECT_FALSE(TransFatura.active());
+    EXPECT_EQ(GUICHELISTA.rowCount(), 0);
+
+    // Attaching to the hung server is bounded too, again and again.
+    for (int i = 0; i < 2; ++i) {
+        const auto [again, againMs] = timedRequery();
+        ASSERT_TRUE(again.has_value());
+        EXPECT_LT(againMs, kBoundMs + kSlackMs) << "attach " << i;
+        EXPECT_FALSE(Fatura.connected());
+    }
+
+    freeze(false);
+    GUICHELISTA.requery();
+    EXPECT_TRUE(Fatura.connected());
+    EXPECT_EQ(GUICHELISTA.rowCount(), 3);
+}
+
+TEST_F(LostConnection, ScrollingAHungListIsBoundedToo) {
+    fill(500);
+    Fatura.setTimeout(std::chrono::milliseconds(kBoundMs));
+    GUICHELISTA.setFetchStep(12);
+    QSignalSpy failures(&GUICHELISTA, &CallsQuery::fetchFailed);
+    GUICHELISTA.open();
+    ASSERT_EQ(GUICHELISTA.rowCount(), 12);
+
+    freeze(true);
+    QElapsedTimer clock;
+    clock.start();
+    while (GUICHELISTA.canFetchMore() && failures.isEmpty())
+        GUICHELISTA.fetchMore();
+    EXPECT_LT(clock.elapsed(), kBoundMs + kSlackMs);
+    ASSERT_EQ(failures.count(), 1);
+    EXPECT_EQ(failures.first().first().toString(), Fatura.timeoutError().text());
+    EXPECT_FALSE(GUICHELISTA.isActive());
+    EXPECT_FALSE(Fatura.connected());
+
+    freeze(false);
+    GUICHELISTA.open();
+    while (GUICHELISTA.canFetchMore())
+        GUICHELISTA.fetchMore();
+    EXPECT_EQ(GUICHELISTA.rowCount(), 500);
+}
+
+// A listening socket that the system accepts connections on and nobody ever answers: a host
+// whose database server hangs before it says a word.
+class SilentHost {
+public:
+    SilentHost() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(m_fd, 16) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~SilentHost() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+TEST(BoundedAttach, AHostThatAcceptsAndNeverAnswersCostsTheBound) {
+    SilentHost host;
+    ASSERT_GT(host.port(), 0);
+    Database Fatura{testClient()};
+    Transaction TransFatura{Fatura};
+    CallsQuery GUICHELISTA{Fatura, TransFatura};
+    Fatura.setTimeout(std::chrono::milliseconds(kBoundMs));
+    Fatura.setDatabaseName(QStringLiteral("127.0.0.1/%1:/dados/fatura.FDB").arg(host.port()));
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            GUICHELISTA.open();
+            FAIL() << "the open succeeded";
+        } catch (const EDatabaseError& e) {
+            // Later opens wait for the attach still in flight, which the client library's own
+            // connect time-out may end first, with its own text.
+            if (i == 0) {
+                EXPECT_EQ(e.text(), Fatura.timeoutError().text());
+            }
+        }
+        if (i == 0) {
+            EXPECT_GE(clock.elapsed(), kBoundMs - 100);
+        }
+        EXPECT_LT(clock.elapsed(), kBoundMs + kSlackMs) << i;
+        EXPECT_FALSE(Fatura.connected());
+    }
+}
+
+TEST_F(LostConnection, TheServerEndingTheAttachmentIsALostConnection) {
+    fill(3);
+    GUICHELISTA.open();
+    ASSERT_EQ(GUICHELISTA.rowCount(), 3);
+
+    // An administrator ends every other attachment, the panel's among them.
+    FbSession admin(name, server.params());
+    admin.execute(QStringLiteral("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION"));
+    admin.detach();
+
+    // The first re-query finds the attachment gone and drops it; the second connects anew.
+    if (const auto error = requeryError()) {
+        EXPECT_FALSE(Fatura.connected()) << "an attachment ended by the server was kept: " << error->what();
+        EXPECT_EQ(GUICHELISTA.rowCount(), 0);
+        GUICHELISTA.requery();
+    }
+    EXPECT_TRUE(Fatura.connected());
+    EXPECT_EQ(GUICHELISTA.rowCount(), 3);
+}
+
+TEST_F(LostConnection, TheCallsListTransactionDoesNotHoldBackTheDatabase) {
+    fill(3);
+    GUICHELISTA.open();
+    FbSession station(name, server.params());
+    for (int i = 0; i < 300; ++i) {
+        station.execute(QStringLiteral("UPDATE GUICHE SET NOME = 'CAIXA %1' WHERE INDICE = 1").arg(i));
+        if (i % 100 == 0) GUICHELISTA.requery();
+    }
+    const qint64 next = station.scalar(QStringLiteral("SELECT CAST(MON$NEXT_TRANSACTION AS INTEGER) FROM MON$DATABASE")).toLongLong();
+    const qint64 oldest = station.scalar(QStringLiteral("SELECT CAST(MON$OLDEST_ACTIVE AS INTEGER) FROM MON$DATABASE")).toLongLong();
+    EXPECT_GT(next, 300);
+    EXPECT_LT(next - oldest, 50) << "next " << next << ", oldest active " << oldest;
+    EXPECT_TRUE(TransFatura.active()) << "the list keeps its one transaction";
+    EXPECT_EQ(GUICHELISTA.rowCount(), 3);
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <clocale>
+#include <langinfo.h>
 
 namespace {
 
@@ -36,6 +38,11 @@ FbClient& testClient() {
         conf.close();
         qputenv("FIREBIRD", root.path().toLocal8Bit());
         qputenv("FIREBIRD_LOCK", root.filePath(QStringLiteral("lock")).toLocal8Bit());
+        // The client library turns database names from the process's character set to UTF-8.
+        // The panel's process always has a UTF-8 one (Qt switches to C.UTF-8 when the system's
+        // is not); a test program without a Qt application gets the same here.
+        if (!std::setlocale(LC_ALL, "")) std::setlocale(LC_ALL, "C.UTF-8");
+        if (QByteArray(nl_langinfo(CODESET)) != "UTF-8") std::setlocale(LC_ALL, "C.UTF-8");
         return new FbClient(QString::fromLatin1(FbClient::kDefaultLibrary));
     }();
     return *client;
