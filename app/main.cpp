@@ -1,5 +1,6 @@
 // Program entry: the application object, the main window, the start-up sequence, the event loop.
 
+#include "app/servicenotifier.h"
 #include "app/stopsignals.h"
 #include "config/errors.h"
 #include "display/errorreport.h"
@@ -21,6 +22,8 @@ int main(int argc, char* argv[]) {
     QFont::insertSubstitution(QStringLiteral("Impact"), QStringLiteral("Liberation Sans Narrow"));
     QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(QStringLiteral("System"), QStringLiteral("Liberation Sans"));
+    ServiceNotifier service;
+    service.start();
 
     std::unique_ptr<TPrincipal> principal;
     try {
@@ -33,6 +36,7 @@ int main(int argc, char* argv[]) {
     }
     principal->FormCreate();
     if (principal->terminationRequested() || stopRequested()) return 0;
+    service.ready();
     principal->showKiosk();
     return QApplication::exec();
 }

@@ -93,8 +93,9 @@ int main(int argc, char* argv[]) {
     int handled = 0; // counted when a cycle has returned
     int deepest = 0;
     QObject::connect(window.ServerSocket1, &TServerSocket::ClientRead, [&] { ++handled; });
-    QObject::connect(window.ServerSocket1, &TServerSocket::ActiveChanged,
-                     [&] { deepest = std::max(deepest, window.ServerSocket1->readDepth()); });
+    const auto depth = [&] { deepest = std::max(deepest, window.ServerSocket1->readDepth()); };
+    QObject::connect(window.ServerSocket1, &TServerSocket::ActiveChanged, depth);
+    QObject::connect(window.ServerSocket1, &TServerSocket::Restarted, depth);
 
     std::atomic<int> next = 0;
     std::atomic<int> shown = 0;     // closed in order by the panel after its cycle

@@ -6,6 +6,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 
+#include <algorithm>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -22,6 +23,10 @@ TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QT
     m_acceptRetry.setInterval(kAcceptRetryMs);
     connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
         if (m_server->isListening() && !m_full) m_server->resumeAccepting();
+    });
+    m_listenRetry.setInterval(kListenRetryMs);
+    connect(&m_listenRetry, &QTimer::timeout, this, [this] {
+        if (listen()) m_listenRetry.stop();
     });
 }
 
@@ -45,29 +50,60 @@ quint16 TServerSocket::listeningPort() const { return m_server->serverPort(); }
 void TServerSocket::SetActive(bool active) {
     if (active == Active()) return;
     if (!active) {
+        m_listenRetry.stop();
         // Connections that the system has completed but the panel not yet accepted would be reset
         // with the listening socket, messages and all: take them first.
         takeBacklog();
         m_server->close();
         m_acceptRetry.stop();
-        const auto clients = m_clients;
-        for (QTcpSocket* s : clients) {
-            if (messageWaiting(s)) continue;
-            if (isFresh(s)) closeIfSilentLater(s);
-            else retire(s);
-        }
-        sweep();
+        closeConnections();
         Q_EMIT ActiveChanged(false);
         return;
     }
     if (Port < 0 || Port > 65535)
         throw ESocketError(QStringLiteral("Port %1 is not a valid TCP port").arg(Port));
-    if (!m_server->listen(QHostAddress::AnyIPv4, quint16(Port)))
-        throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
+    if (listen() || m_listenRetry.isActive()) return;
+    m_listenRetry.start();
+    throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
+}
+
+bool TServerSocket::listen() {
+    if (!m_server->listen(QHostAddress::AnyIPv4, quint16(Port))) return false;
     m_full = false;
     checkFull();
     Q_EMIT ActiveChanged(true);
     deliverHeldMessages();
+    return true;
+}
+
+void TServerSocket::Restart() {
+    if (!Active()) {
+        SetActive(true);
+        return;
+    }
+    closeConnections();
+    Q_EMIT Restarted();
+    deliverHeldMessages();
+}
+
+void TServerSocket::closeConnections() {
+    const auto clients = m_clients;
+    for (QTcpSocket* s : clients) {
+        if (messageWaiting(s)) continue;
+        if (isFresh(s)) closeIfSilentLater(s);
+        else retire(s);
+    }
+    sweep();
+}
+
+QByteArray TServerSocket::readMessage(QTcpSocket* socket, qint64 maxBytes) {
+    m_unread.remove(socket);
+    const QByteArray message = socket->read(maxBytes);
+    if (socket->bytesAvailable() > 0 || messageWaiting(socket)) {
+        m_cut.insert(socket);
+        socket->readAll();
+    }
+    return message;
 }
 
 void TServerSocket::acceptPending() {
@@ -84,6 +120,7 @@ void TServerSocket::acceptPending() {
         s->setReadBufferSize(kReadBufferSize);
         m_clients.append(s);
         m_acceptedAt.insert(s, m_clock.elapsed());
+        m_lastActivity.insert(s, m_clock.elapsed());
         connect(s, &QTcpSocket::readyRead, this, [this, s] { onReadyRead(s); });
         connect(s, &QTcpSocket::disconnected, this, [this, s] {
             // A station may send its message and close at once: while the listener is off its
@@ -111,15 +148,19 @@ void TServerSocket::takeBacklog() {
     acceptPending();
 }
 
-// Closes the oldest connection that has no message waiting, if there is one. Messages wait only
-// while the listener is off or the nested reads unwind, so there nearly always is.
+// Closes the connection silent longest among those with no message waiting, one past its fresh
+// period if there is one: a station that has just connected is about to send its call. Messages
+// wait only while the listener is off or the nested reads unwind, so there nearly always is one.
 void TServerSocket::makeRoom() {
-    for (QTcpSocket* s : std::as_const(m_clients)) {
-        if (!messageWaiting(s)) {
-            retire(s);
-            return;
-        }
-    }
+    QTcpSocket* chosen = nullptr;
+    const auto better = [this](QTcpSocket* a, QTcpSocket* b) {
+        const bool freshA = isFresh(a), freshB = isFresh(b);
+        if (freshA != freshB) return !freshA;
+        return m_lastActivity.value(a) < m_lastActivity.value(b);
+    };
+    for (QTcpSocket* s : std::as_const(m_clients))
+        if (!messageWaiting(s) && (!chosen || better(s, chosen))) chosen = s;
+    if (chosen) retire(chosen);
 }
 
 void TServerSocket::onAcceptError() {
@@ -158,29 +199,43 @@ void TServerSocket::checkFull() {
 // waiting messages nest anew from the bottom.
 bool TServerSocket::mayRead() const { return Active() && !m_unwinding; }
 
+// Bytes arrived. They are not read here but through the wake-up descriptor: the socket layer
+// signals a connection again only once its own signal has returned, so a message read inside it
+// would keep the next piece of the same connection from ever being signalled.
 void TServerSocket::onReadyRead(QTcpSocket* socket) {
     if (!m_clients.contains(socket)) return;
-    if (!mayRead()) return;
+    m_lastActivity.insert(socket, m_clock.elapsed());
+    if (m_cut.contains(socket)) {
+        socket->readAll();
+        return;
+    }
+    checkFull();
+    deliverHeldMessages();
+}
+
+void TServerSocket::read(QTcpSocket* socket) {
     m_delivered.insert(socket);
+    m_unread.insert(socket);
     checkFull();
     m_reading.append(socket);
     if (m_reading.size() >= kMaxNesting) m_unwinding = true;
     const auto done = qScopeGuard([this, socket] {
+        // A handler that did not take its message has had it all the same: one read event is one
+        // message, and unread bytes would only deliver it again.
+        if (m_unread.remove(socket) && m_clients.contains(socket)) socket->readAll();
         m_reading.removeOne(socket);
         sweep();
-        if (m_reading.isEmpty()) {
-            m_unwinding = false;
-            deliverHeldMessages();
-        }
+        if (m_reading.isEmpty()) m_unwinding = false;
+        deliverHeldMessages();
     });
     Q_EMIT ClientRead(this, socket);
 }
 
-// Held messages are delivered one at a time through the wake-up descriptor, whose notices, unlike
+// Messages are delivered one at a time through the wake-up descriptor, whose notices, unlike
 // posted events and timers, are also served inside a read handler that a wake-up started: each
 // delivery asks for the next before its handler runs, so the next one nests inside its pause.
 void TServerSocket::deliverHeldMessages() {
-    if (nextHeld()) wake();
+    if (mayRead() && nextHeld()) wake();
 }
 
 void TServerSocket::wake() {
@@ -196,7 +251,7 @@ void TServerSocket::wake() {
 
 QTcpSocket* TServerSocket::nextHeld() const {
     for (QTcpSocket* s : m_clients)
-        if (messageWaiting(s) && s->bytesAvailable() > 0) return s; // the rest comes by itself
+        if (!m_unread.contains(s) && messageWaiting(s) && s->bytesAvailable() > 0) return s; // the rest comes by itself
     return nullptr;
 }
 
@@ -207,12 +262,12 @@ void TServerSocket::deliverOneHeld() {
     QTcpSocket* next = nextHeld();
     if (!next) return;
     for (QTcpSocket* s : std::as_const(m_clients)) {
-        if (s != next && messageWaiting(s) && s->bytesAvailable() > 0) {
+        if (s != next && !m_unread.contains(s) && messageWaiting(s) && s->bytesAvailable() > 0) {
             wake();
             break;
         }
     }
-    onReadyRead(next);
+    read(next);
 }
 
 bool TServerSocket::isFresh(QTcpSocket* socket) const {
@@ -227,8 +282,9 @@ void TServerSocket::closeIfSilentLater(QTcpSocket* socket) {
     });
 }
 
+// Bytes have arrived on the connection that no read event has taken yet.
 bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
-    if (!m_clients.contains(socket) || m_delivered.contains(socket)) return false;
+    if (!m_clients.contains(socket) || m_cut.contains(socket)) return false;
     if (socket->bytesAvailable() > 0) return true;
     int pending = 0;
     const qintptr fd = socket->socketDescriptor();
@@ -238,7 +294,10 @@ bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
 void TServerSocket::retire(QTcpSocket* socket) {
     if (!m_clients.removeOne(socket)) return;
     m_delivered.remove(socket);
+    m_unread.remove(socket);
+    m_cut.remove(socket);
     m_acceptedAt.remove(socket);
+    m_lastActivity.remove(socket);
     socket->disconnect(this);
     socket->abort();
     m_retired.append(socket);

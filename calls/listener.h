@@ -1,31 +1,42 @@
 #pragma once
 // The TCP listener of the calling stations: IPv4, every local address, backlog kBacklog. It accepts
 // connections by itself and keeps the list of open ones; the program only reads from them, once
-// per read event (ClientRead). Switching it off closes the listening socket and every open
-// connection; switching it on listens again on the same port at once.
+// per read event (ClientRead), through readMessage(). Switching it off closes the listening socket
+// and the open connections; switching it on listens again on the same port at once. Restarting it
+// closes the open connections and keeps the listening socket, so that stations waiting in its
+// backlog are served, not reset.
 //
 // A connection closed while its read handler runs stays a valid object until its read handler has
 // returned: closed connections are kept aside and deleted only then.
 //
+// Framing: one read event is one message. Bytes that arrive on a connection after its message was
+// read start a read event of their own, and so a message of their own, whether the connection is
+// read at once or held (below): a message that arrives in two pieces with a read event in between
+// is two messages. A message longer than a read takes is cut there: the rest of it, and whatever
+// the connection sends after, is dropped without read events.
+//
 // What a panel left alone on an open network needs besides:
-// - A station whose message has arrived but not yet been read when the listener is switched off
-//   (by another station's cycle) keeps its connection: its read event comes as soon as the
-//   listener is on again, so no call that reached the panel is lost. So does a station that
-//   connected less than kFreshMs before and has not sent yet: its message is on its way (the
-//   station sends it right after connecting, and nothing tells it that the panel closed the
-//   connection meanwhile). Such a connection is closed kFreshMs after the switch-off if it has
-//   sent nothing by then. Every other connection is closed at the switch-off: those that have
-//   delivered their message and those that have sent nothing for longer.
+// - A message that has arrived but not yet been read is never lost: when the listener is switched
+//   off or restarted (by another station's cycle), its connection stays, and its read event comes
+//   as soon as the listener is on again. So does a station that connected less than kFreshMs
+//   before and has not sent yet: its message is on its way (the station sends it right after
+//   connecting, and nothing tells it that the panel closed the connection meanwhile). Such a
+//   connection is closed kFreshMs after the switch-off if it has sent nothing by then. Every other
+//   connection is closed: those whose message has been read and those that have sent nothing for
+//   longer.
 // - Read handlers nest (a cycle's pause serves the next station's read), but at most kMaxNesting
 //   deep: under a steady stream of calls the nesting would otherwise grow with every call, and the
 //   stack with it, until the process crashed. Once that deep, messages wait until every handler
 //   has returned, and then nest anew.
-// - At most kMaxConnections are open at once: to make room the oldest with no message waiting is
-//   closed. Connections that send nothing cannot use up the descriptors. When every one has a
-//   message waiting, accepting pauses until one is closed: new stations wait in the backlog, and
-//   those that the listener's restart still finds there are turned away with a reset.
+// - At most kMaxConnections are open at once: to make room, the connection silent longest with no
+//   message waiting is closed, one past its fresh period before a fresh one. Connections that send
+//   nothing cannot use up the descriptors. When every one has a message waiting, accepting pauses
+//   until one is closed: new stations wait in the backlog.
 // - When accepting fails (no descriptor left, say) the listener accepts again shortly; it never
 //   stops accepting for good. The failure is reported once until an accept succeeds again.
+// - When switching on fails (the port taken for a moment, no descriptor left), the listener tries
+//   again every kListenRetryMs until it succeeds. The failure is raised once; switching on again
+//   while it retries raises nothing.
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -48,9 +59,17 @@ public:
     int Port = 2411;
 
     bool Active() const;
-    // Throws ESocketError with the socket layer's reason when the port cannot be listened on.
-    // Switching off when off, or on when on, does nothing.
+    // Throws ESocketError with the socket layer's reason when the port cannot be listened on (then
+    // retries by itself). Switching off when off, or on when on, does nothing.
     void SetActive(bool active);
+    // Closes the open connections as a switch-off does and goes on listening; switches on when off.
+    void Restart();
+    // True while a failed switch-on is being retried.
+    bool retrying() const { return m_listenRetry.isActive(); }
+
+    // The message of a read event: at most maxBytes of what has arrived on the connection. When
+    // more had arrived the message is cut: the rest, and all that comes later, is dropped.
+    QByteArray readMessage(QTcpSocket* socket, qint64 maxBytes);
 
     // The port actually listened on (differs from Port when Port is 0).
     quint16 listeningPort() const;
@@ -71,24 +90,31 @@ public:
     static constexpr int kBacklog = kMaxConnections;
     // Wait before accepting again after a failed accept.
     static constexpr int kAcceptRetryMs = 200;
+    // Wait before listening again after a failed switch-on.
+    static constexpr int kListenRetryMs = 1000;
     // How long a new connection may take to send its message before a switch-off closes it.
     static constexpr int kFreshMs = 1000;
 
 Q_SIGNALS:
-    // Data arrived on a connection. Handlers run one after another on the UI thread and may
+    // A message arrived on a connection. Handlers run one after another on the UI thread and may
     // nest (a handler that serves the event queue lets another connection's read run inside it).
     void ClientRead(QObject* sender, QTcpSocket* socket);
     // The listener was switched on or off.
     void ActiveChanged(bool active);
+    // The listener closed its connections and went on listening.
+    void Restarted();
     // The socket layer reported an error on a client connection (a reset, say).
     void ClientError(const QString& text);
 
 private:
+    bool listen();
+    void closeConnections();
     void acceptPending();
     void takeBacklog();
     void makeRoom();
     void onAcceptError();
     void onReadyRead(QTcpSocket* socket);
+    void read(QTcpSocket* socket);
     void checkFull();
     bool mayRead() const;
     void deliverHeldMessages();
@@ -103,14 +129,18 @@ private:
 
     QTcpServer* m_server;
     QList<QTcpSocket*> m_clients;      // oldest first
-    QSet<QTcpSocket*> m_delivered;     // open connections that have had their read event
-    QHash<QTcpSocket*, qint64> m_acceptedAt; // on m_clock, in milliseconds
+    QSet<QTcpSocket*> m_delivered;     // open connections that have had a read event
+    QSet<QTcpSocket*> m_unread;        // delivered, their handler has not read yet
+    QSet<QTcpSocket*> m_cut;           // their message was cut: the rest is dropped
+    QHash<QTcpSocket*, qint64> m_acceptedAt;   // on m_clock, in milliseconds
+    QHash<QTcpSocket*, qint64> m_lastActivity; // accepted or last bytes, on m_clock
     QElapsedTimer m_clock;
     QList<QPointer<QTcpSocket>> m_retired;
     QList<QTcpSocket*> m_reading;      // connections whose read handler runs, outermost first
-    int m_wakeFd = -1;                 // eventfd: a held message is to be delivered
+    int m_wakeFd = -1;                 // eventfd: a message is to be delivered
     QSocketNotifier* m_wakeNotifier = nullptr;
     QTimer m_acceptRetry;
+    QTimer m_listenRetry;
     bool m_acceptFailing = false;
     bool m_full = false;               // accepting paused: no room for another connection
     bool m_unwinding = false;          // nested kMaxNesting deep: no read until all have returned

@@ -20,18 +20,19 @@ void applyChange(TPanel* panel, const PanelChange& change) {
 } // namespace
 
 void TPrincipal::ServerSocket1ClientRead(QObject*, QTcpSocket* Socket) {
+    ++m_cyclesRunning;
     Cycle cycle;
     guarded(*m_errors, [&] { runCycle(Socket, cycle); }, [this] { restoreAfterFailedCycle(); });
     cycle.voice.reset();
     for (const QString& text : std::as_const(cycle.mediaErrors)) m_errors->showError(text);
+    // The boxes of errors raised while calls were being handled are shown now that none is.
+    if (--m_cyclesRunning == 0 && m_ownErrors) m_ownErrors->release();
 }
 
 void TPrincipal::runCycle(QTcpSocket* socket, Cycle& cycle) {
     if (videoFileExists()) mediaStep(cycle, [this] { videoPause(); });
     Panel3->setFontPoints(140);
-    const QByteArray bytes = socket->read(kMaxMessageChars);
-    socket->readAll(); // the rest of an over-long message is dropped
-    const QString text = cp1252::decode(bytes);
+    const QString text = cp1252::decode(ServerSocket1->readMessage(socket, kMaxMessageChars));
     Panel7->hide();
 
     if (classifyCall(text) == CallKind::Refresh) {
@@ -44,8 +45,10 @@ void TPrincipal::runCycle(QTcpSocket* socket, Cycle& cycle) {
         requeryCallsList();
         Pausa(2);
     }
-    ServerSocket1->SetActive(false);
-    ServerSocket1->SetActive(true);
+    // Switched off and on again: the stations' connections are closed; the listening socket stays
+    // (unless a counter call has switched it off), so that stations waiting in its backlog are
+    // served instead of reset.
+    ServerSocket1->Restart();
     if (videoFileExists()) mediaStep(cycle, [this] { videoPlay(); });
 }
 

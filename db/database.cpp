@@ -15,10 +15,10 @@ std::chrono::milliseconds Database::defaultTimeout() {
     if (text.isEmpty()) return std::chrono::seconds(kDefaultSeconds);
     bool ok = false;
     const int seconds = text.toInt(&ok);
-    if (ok && seconds >= 1 && seconds <= 600) return std::chrono::seconds(seconds);
+    if (ok && seconds >= 1 && seconds <= 60) return std::chrono::seconds(seconds);
     static bool told = false;
     if (!std::exchange(told, true))
-        std::fprintf(stderr, "painel: PAINEL_DB_TIMEOUT=%s não é um número de segundos de 1 a 600; "
+        std::fprintf(stderr, "painel: PAINEL_DB_TIMEOUT=%s não é um número de segundos de 1 a 60; "
                              "vale o padrão, %d segundos\n",
                      text.toLocal8Bit().constData(), kDefaultSeconds);
     return std::chrono::seconds(kDefaultSeconds);

@@ -79,7 +79,7 @@ public:
     // is abandoned, the connection dropped as if lost, and the next open attaches again.
     std::chrono::milliseconds timeout() const { return m_timeout; }
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
-    // 5 seconds, or the whole seconds of PAINEL_DB_TIMEOUT (1 to 600; another value is
+    // 5 seconds, or the whole seconds of PAINEL_DB_TIMEOUT (1 to 60; another value is
     // reported on standard error and the default used).
     static std::chrono::milliseconds defaultTimeout();
     // The error of a call that took longer than the bound.

@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <cstdio>
 
 QString applicationTitle() { return QStringLiteral("Painel de Chamadas"); }
@@ -27,10 +28,32 @@ void MessageBoxErrorReport::showMessage(const QString& text) { show(text, false)
 void MessageBoxErrorReport::show(const QString& text, bool stopIcon) {
     logError(text);
     if (m_open || qEnvironmentVariable("PAINEL_ERRORS") == u"stderr") return;
+    if (m_busy && m_busy()) {
+        if (m_held.isEmpty()) {
+            m_held = text;
+            m_heldStop = stopIcon;
+        }
+        return;
+    }
+    openBox(text, stopIcon);
+}
+
+void MessageBoxErrorReport::openBox(const QString& text, bool stopIcon) {
     QScopedValueRollback<bool> open(m_open, true);
     QMessageBox box(stopIcon ? QMessageBox::Critical : QMessageBox::NoIcon, applicationTitle(), text,
                     QMessageBox::Ok);
     box.exec();
+}
+
+void MessageBoxErrorReport::release() {
+    if (m_held.isEmpty()) return;
+    QTimer::singleShot(0, &m_context, [this] { showHeld(); });
+}
+
+void MessageBoxErrorReport::showHeld() {
+    if (m_held.isEmpty() || (m_busy && m_busy())) return; // the next release tries again
+    const QString text = std::exchange(m_held, QString());
+    if (!m_open) openBox(text, m_heldStop);
 }
 
 bool guarded(IErrorReport& report, const std::function<void()>& body,

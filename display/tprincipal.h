@@ -147,4 +147,5 @@ private:
     std::unique_ptr<MessageBoxErrorReport> m_ownErrors;
     IErrorReport* m_errors;
     bool m_terminate = false;
+    int m_cyclesRunning = 0; // receive cycles in progress, one inside the other
 };

@@ -32,9 +32,11 @@ protected:
         station.addCounter(1, QStringLiteral("RECEPÇÃO - GUICHÊ 1"), QStringLiteral("A"));
         station.addCounter(2, QStringLiteral("CLASSIFICAÇÃO DE RISCO"), QStringLiteral("CR"));
         station.addCounter(3, QStringLiteral("CAIXA"), QStringLiteral("C"));
+        // A counter call switches the listener off and on; every other call restarts it.
         QObject::connect(window->ServerSocket1, &TServerSocket::ActiveChanged, [this](bool on) {
             if (on) ++listenerRestarts;
         });
+        QObject::connect(window->ServerSocket1, &TServerSocket::Restarted, [this] { ++listenerRestarts; });
     }
 
     QProcess* startChamar(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {

@@ -6,6 +6,7 @@
 #include "tests/support/recordingreport.h"
 
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -75,6 +76,41 @@ TEST(MessageBoxReport, AtMostOneBoxIsOpenAtATime) {
     EXPECT_EQ(boxText, QStringLiteral("first error."));
     EXPECT_TRUE(secondReturnedWhileOpen);
     EXPECT_FALSE(report.boxOpen());
+}
+
+TEST(MessageBoxReport, ABoxIsHeldWhileBusyAndShownOnceNoLonger) {
+    ensureApp();
+    qunsetenv("PAINEL_ERRORS");
+    MessageBoxErrorReport report;
+    bool busy = true;
+    report.holdWhile([&] { return busy; });
+    QStringList boxes;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        }
+    });
+    watch.start(20);
+
+    report.showError("first while busy"); // returns at once: no box while busy
+    report.showError("second while busy");
+    EXPECT_FALSE(report.boxOpen());
+    EXPECT_TRUE(report.holding());
+    report.release(); // still busy: nothing yet
+    QTest::qWait(200);
+    EXPECT_TRUE(boxes.isEmpty());
+
+    busy = false;
+    report.release();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes, QStringList{"first while busy."}, 3000);
+    EXPECT_FALSE(report.holding());
+    QTest::qWait(200);
+    EXPECT_EQ(boxes.size(), 1) << "the errors held meanwhile are on standard error only";
+
+    report.showError("when idle"); // not busy: the box opens now, before this returns
+    EXPECT_EQ(boxes, (QStringList{"first while busy.", "when idle."}));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "calls/listener.h"
 #include "db/callsquery.h"
+#include "db/database.h"
+#include "display/errorreport.h"
 #include "display/panel.h"
 #include "media/mediabackend.h"
 #include "media/mediaplayer.h"
@@ -13,10 +15,16 @@
 #include "tests/support/rawstation.h"
 #include "tools/testmedia.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
+#include <QScopeGuard>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -48,19 +56,24 @@ pid_t serverPid(const QString& root) {
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
 }
 
+// Starts the test's own server and makes a database on it with three calls today.
+FbServer serverWithCalls(OwnServer& own, const QString& file, QString* name) {
+    const FbServer server = own.start();
+    *name = server.databaseName(file);
+    FbSession station = FbSession::create(*name, server.params());
+    station.createSchema();
+    station.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
+    for (int i = 1; i <= 3; ++i) station.addCall({.indice = i, .codigopac = i, .guiche = 1, .senha = i, .order = i});
+    return server;
+}
+
 TEST_F(FaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
     if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
         GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
     const QString root = dir.file(QStringLiteral("server"));
     OwnServer own(root);
-    const FbServer server = own.start();
-    const QString name = server.databaseName(dir.file(QStringLiteral("fatura.FDB")));
-    {
-        FbSession station = FbSession::create(name, server.params());
-        station.createSchema();
-        station.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
-        for (int i = 1; i <= 3; ++i) station.addCall({.indice = i, .codigopac = i, .guiche = 1, .senha = i, .order = i});
-    }
+    QString name;
+    const FbServer server = serverWithCalls(own, dir.file(QStringLiteral("fatura.FDB")), &name);
     useDatabase(name, server.params());
     startPanel({"0", "1", "N", "S"});
     ASSERT_EQ(window->GUICHELISTA->rowCount(), 3);
@@ -100,6 +113,90 @@ TEST_F(FaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
     EXPECT_EQ(window->GUICHELISTA->rowCount(), 3);
     EXPECT_EQ(voice.spoken.size(), 4);
     EXPECT_EQ(window->Panel8->text(), QStringLiteral("Consultório 7"));
+}
+
+// The server stopped (SIGSTOP) in the middle of a stream of calls: its sockets stay open and say
+// nothing, as with a hung server, a host that lost power or a cut cable. Every call is still shown
+// and spoken, the panel never stands still for much longer than the database bound, and once the
+// server answers again the list is back at the next re-query.
+TEST_F(FaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
+    if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
+        GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
+    const QString root = dir.file(QStringLiteral("server"));
+    OwnServer own(root);
+    QString name;
+    const FbServer server = serverWithCalls(own, dir.file(QStringLiteral("fatura.FDB")), &name);
+    useDatabase(name, server.params());
+    startPanel({"0", "1", "N", "S"});
+    constexpr qint64 kBoundMs = 2000;
+    window->Fatura->setTimeout(std::chrono::milliseconds(kBoundMs));
+    ASSERT_EQ(window->GUICHELISTA->rowCount(), 3);
+    call("MD*7ANTES");
+    settle();
+
+    // How long the event loop stood still (the clock with it), and when each call reached the
+    // screen: its panels are set and painted right before it is spoken.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0, longestStill = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestStill = std::max(longestStill, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    ticker.start(20);
+    QHash<QString, qint64> shownAt;
+    voice.onSpeak = [&](const QString&) { shownAt.insert(window->xsenha, clock.elapsed()); };
+
+    const pid_t pid = serverPid(root);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    const auto continueServer = qScopeGuard([pid] { ::kill(pid, SIGCONT); });
+    // A station every 2.5 s, from a thread of its own.
+    constexpr int kCalls = 5;
+    QHash<QString, qint64> sentAt;
+    std::mutex sentLock;
+    std::thread stations([&, panel = port()] {
+        for (int i = 1; i <= kCalls; ++i) {
+            const QByteArray message = "MD*7PARADO" + QByteArray::number(i);
+            {
+                const std::lock_guard guard(sentLock);
+                sentAt.insert(QString::fromLatin1(message.mid(4)), clock.elapsed());
+            }
+            RawStation s;
+            if (s.connectTo(panel, 10000)) s.send(message);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        }
+    });
+    const bool allShown = testwait::until([&] { return shownAt.size() == kCalls; }, 60000);
+    stations.join();
+    ASSERT_TRUE(allShown) << shownAt.size() << " of " << kCalls << " calls shown while the server hung";
+    settle();
+    ticker.stop();
+    std::printf("server hung: the event loop stood still %lld ms at most (bound %lld ms)\n",
+                (long long)longestStill, (long long)kBoundMs);
+    for (int i = 1; i <= kCalls; ++i) {
+        const QString key = QStringLiteral("PARADO%1").arg(i);
+        const qint64 delay = shownAt.value(key) - sentAt.value(key);
+        std::printf("  %s on screen %lld ms after its message\n", qPrintable(key), (long long)delay);
+        EXPECT_LT(delay, 2 * kBoundMs + 2000) << qPrintable(key);
+    }
+    EXPECT_LT(longestStill, kBoundMs + 2000);
+    EXPECT_GE(report.errors.size(), kCalls);
+    EXPECT_TRUE(report.errors.contains(errorReportText(window->Fatura->timeoutError().text())))
+        << report.errors.join('|').toStdString();
+    EXPECT_EQ(window->GUICHELISTA->rowCount(), 0);
+    EXPECT_TRUE(window->ServerSocket1->Active());
+    EXPECT_EQ(voice.spoken.size(), kCalls + 1);
+
+    // The server answers again: the list is back at the next re-query.
+    ::kill(pid, SIGCONT);
+    const qint64 answeredAt = clock.elapsed();
+    call("MD*7DEPOIS");
+    QTRY_COMPARE_WITH_TIMEOUT(window->GUICHELISTA->rowCount(), 3, 10000);
+    std::printf("list back %lld ms after the server answered again\n", (long long)(clock.elapsed() - answeredAt));
+    settle();
+    EXPECT_EQ(window->GUICHELISTA->rowCount(), 3);
 }
 
 class MediaFaultsTest : public FaultsTest {

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QPointer>
 #include <QSignalSpy>
@@ -59,11 +60,13 @@ TEST_F(ListenerTest, SwitchingOffClosesEveryConnectionAndRefusesNewOnes) {
 }
 
 TEST_F(ListenerTest, OnAgainListensOnTheSamePortAtOnce) {
+    QSignalSpy reads(&listener, &TServerSocket::ClientRead);
     for (int i = 0; i < 3; ++i) {
         TestStation s;
         ASSERT_TRUE(s.connectTo(port));
         s.send("x");
-        QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(reads.count(), i + 1, 3000);
+        EXPECT_EQ(listener.connectionCount(), 1);
         listener.SetActive(false);
         listener.SetActive(true);
         EXPECT_EQ(listener.listeningPort(), port);
@@ -180,21 +183,133 @@ TEST_F(ListenerTest, AStationThatHasJustConnectedMaySendAfterTheSwitchOff) {
 }
 
 // Stations that call at the same moment wait in the backlog until the panel accepts them, and a
-// restart of the listener meanwhile reads each of their messages instead of resetting them.
+// switch-off or a restart of the listener meanwhile reads each of their messages instead of
+// resetting them.
 TEST_F(ListenerTest, ABurstOfStationsWaitsInTheBacklogAndEveryMessageIsRead) {
-    QList<QByteArray> got;
-    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got.append(s->readAll()); });
-    constexpr int kBurst = 40;
-    std::vector<std::unique_ptr<RawStation>> stations;
-    for (int i = 0; i < kBurst; ++i) { // the panel serves no event meanwhile
-        stations.push_back(std::make_unique<RawStation>());
-        ASSERT_TRUE(stations.back()->connectTo(port, 1000)) << "station " << i << " not taken into the backlog";
-        ASSERT_TRUE(stations.back()->send("MD*7S" + QByteArray::number(i)));
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "restart" : "switch-off and on");
+        QList<QByteArray> got;
+        const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead,
+                                              [&](QObject*, QTcpSocket* s) { got.append(s->readAll()); });
+        constexpr int kBurst = 40;
+        std::vector<std::unique_ptr<RawStation>> stations;
+        for (int i = 0; i < kBurst; ++i) { // the panel serves no event meanwhile
+            stations.push_back(std::make_unique<RawStation>());
+            ASSERT_TRUE(stations.back()->connectTo(port, 1000)) << "station " << i << " not taken into the backlog";
+            ASSERT_TRUE(stations.back()->send("MD*7S" + QByteArray::number(i)));
+        }
+        if (restart) {
+            listener.Restart();
+        } else {
+            listener.SetActive(false);
+            listener.SetActive(true);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), kBurst, 5000);
+        for (int i = 0; i < kBurst; ++i) EXPECT_TRUE(got.contains("MD*7S" + QByteArray::number(i))) << i;
+        listener.Restart(); // every message read: each station is let go in order
+        for (int i = 0; i < kBurst; ++i) {
+            EXPECT_TRUE(stations[i]->waitClosed(3000)) << i;
+            EXPECT_FALSE(stations[i]->wasReset()) << i;
+        }
+        QObject::disconnect(reading);
     }
+}
+
+// A restart closes the stations' connections and keeps the listening socket: it listens on
+// throughout, and says so by Restarted() rather than by switching.
+TEST_F(ListenerTest, ARestartClosesTheConnectionsAndGoesOnListening) {
+    QStringList switches;
+    QObject::connect(&listener, &TServerSocket::ActiveChanged, [&](bool on) { switches << (on ? "on" : "off"); });
+    QObject::connect(&listener, &TServerSocket::Restarted, [&] { switches << "restart"; });
+    TestStation old;
+    ASSERT_TRUE(old.connectTo(port));
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 1, 3000);
+    QTest::qWait(TServerSocket::kFreshMs + 100);
+    listener.Restart();
+    EXPECT_TRUE(listener.Active());
+    EXPECT_TRUE(old.waitClosed(3000));
+    EXPECT_EQ(switches, QStringList{"restart"});
+    // Off, a restart switches it on.
     listener.SetActive(false);
-    listener.SetActive(true);
-    QTRY_COMPARE_WITH_TIMEOUT(got.size(), kBurst, 5000);
-    for (int i = 0; i < kBurst; ++i) EXPECT_TRUE(got.contains("MD*7S" + QByteArray::number(i))) << i;
+    listener.Restart();
+    EXPECT_TRUE(listener.Active());
+    EXPECT_EQ(switches, (QStringList{"restart", "off", "on"}));
+}
+
+// One read event is one message: a piece that arrives while the first piece's handler runs is a
+// message of its own, with a read event of its own inside that handler; a message cut at the
+// read's limit has the rest dropped, with no read events.
+TEST_F(ListenerTest, EveryPieceThatArrivesAfterARead) {
+    const struct {
+        const char* name;
+        QByteArray first, second;
+        QList<QByteArray> expected;
+    } cases[] = {
+        {"a short message, then another piece", "MD*7ANA", "MD*8BIA", {"MD*7ANA", "MD*8BIA"}},
+        {"a message cut at the limit", QByteArray(12, 'A') + "BBBB", "MD*8BIA", {QByteArray(12, 'A')}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QByteArray> got;
+        RawStation station;
+        int nestedDepth = 0;
+        const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
+            got.append(listener.readMessage(s, 12));
+            if (got.size() == 1) {
+                // The station sends its next piece while this read event is being handled.
+                EXPECT_TRUE(station.send(c.second));
+                const QDeadlineTimer pause(500);
+                while (!pause.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            } else {
+                nestedDepth = listener.readDepth();
+            }
+        });
+        ASSERT_TRUE(station.connectTo(port));
+        ASSERT_TRUE(station.send(c.first));
+        QTRY_VERIFY_WITH_TIMEOUT(!got.isEmpty() && listener.readDepth() == 0, 5000);
+        QTest::qWait(200);
+        EXPECT_EQ(got, c.expected);
+        if (c.expected.size() == 2) {
+            EXPECT_EQ(nestedDepth, 2);
+        }
+        QObject::disconnect(reading);
+        listener.Restart();
+    }
+}
+
+// A switch-on that fails (the port taken for a moment) is tried again every second until it
+// succeeds; the failure is raised once.
+TEST_F(ListenerTest, AFailedSwitchOnIsRetriedUntilThePortIsFree) {
+    QSignalSpy on(&listener, &TServerSocket::ActiveChanged);
+    listener.SetActive(false);
+    auto holder = std::make_unique<TServerSocket>();
+    holder->Port = port;
+    holder->SetActive(true);
+    int raised = 0;
+    for (int i = 0; i < 3; ++i) {
+        try {
+            listener.SetActive(true);
+        } catch (const ESocketError& e) {
+            ++raised;
+            EXPECT_TRUE(e.text().startsWith(QStringLiteral("Cannot listen on port %1: ").arg(port))) << e.what();
+        }
+        QTest::qWait(300);
+    }
+    EXPECT_EQ(raised, 1);
+    EXPECT_TRUE(listener.retrying());
+    EXPECT_FALSE(listener.Active());
+    QTest::qWait(TServerSocket::kListenRetryMs + 200);
+    EXPECT_FALSE(listener.Active()) << "listening while the port is taken";
+    holder.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(listener.Active(), 3 * TServerSocket::kListenRetryMs);
+    EXPECT_FALSE(listener.retrying());
+    EXPECT_EQ(listener.listeningPort(), port);
+    QByteArray got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got += s->readAll(); });
+    TestStation station;
+    ASSERT_TRUE(station.connectTo(port));
+    station.send("MD*7ANA");
+    QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
 }
 
 // Each read handler serves the event queue for a while, as a cycle's pause does, so the reads of
@@ -263,6 +378,34 @@ TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
     caller.send("MD*7ANA");
     QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
     EXPECT_LE(listener.connectionCount(), TServerSocket::kMaxConnections);
+}
+
+// Making room at the connection limit closes the connection silent longest that has no message
+// waiting, sparing one that has just connected and is about to send.
+TEST_F(ListenerTest, MakingRoomSparesAStationThatHasJustConnected) {
+    QList<QByteArray> got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got.append(s->readAll()); });
+    QElapsedTimer clock;
+    clock.start();
+    RawStation fresh; // the oldest connection, silent so far
+    ASSERT_TRUE(fresh.connectTo(port));
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 1, 3000);
+    // The others have called and been read: silent since.
+    std::vector<std::unique_ptr<RawStation>> callers;
+    for (int i = 1; i < TServerSocket::kMaxConnections; ++i) {
+        callers.push_back(std::make_unique<RawStation>());
+        ASSERT_TRUE(callers.back()->connectTo(port, 1000));
+        ASSERT_TRUE(callers.back()->send("C" + QByteArray::number(i)));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(got.size(), TServerSocket::kMaxConnections - 1, 3000);
+    RawStation newcomer;
+    ASSERT_TRUE(newcomer.connectTo(port));
+    QTRY_VERIFY_WITH_TIMEOUT(callers.front()->waitClosed(0), 3000);
+    if (clock.elapsed() >= TServerSocket::kFreshMs)
+        GTEST_SKIP() << "the machine took " << clock.elapsed() << " ms: the first station is no longer fresh";
+    EXPECT_EQ(listener.connectionCount(), TServerSocket::kMaxConnections);
+    ASSERT_TRUE(fresh.send("MD*7ANA"));
+    QTRY_VERIFY_WITH_TIMEOUT(got.contains("MD*7ANA"), 3000);
 }
 
 // The highest descriptor number in use.

@@ -77,6 +77,11 @@ grep -qx 'Exec=/opt/painel/painel' "$R/etc/xdg/autostart/painel.desktop" || fail
 grep -qx 'Path=/opt/painel' "$R/etc/xdg/autostart/painel.desktop" || fail "autostart entry: no Path=/opt/painel"
 grep -qx 'WorkingDirectory=/opt/painel' "$R/usr/lib/systemd/user/painel.service" || fail "unit: no WorkingDirectory"
 grep -qx 'ExecStart=/opt/painel/painel' "$R/usr/lib/systemd/user/painel.service" || fail "unit: ExecStart"
+# The watchdog: the panel notifies systemd, which restarts it when its window's thread freezes.
+for setting in Type=notify WatchdogSec=120 Restart=on-failure; do
+  grep -qx "$setting" "$R/usr/lib/systemd/user/painel.service" || fail "unit: no $setting"
+done
+
 # The sample configuration: a port line by the integer rule, and a database path.
 port=$(head -n1 "$R/opt/painel/configserver.txt" | tr -d '\r')
 [[ $port =~ ^[0-9]+$ ]] || fail "configserver.txt: first line '$port' is not a port"

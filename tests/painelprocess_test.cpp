@@ -14,8 +14,15 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QDeadlineTimer>
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,15 +54,9 @@ protected:
         }
     }
 
-    // Starts the panel and waits until it listens.
-    void startPanel() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("PAINEL_ERRORS"), QStringLiteral("stderr"));
-        panel.setProcessEnvironment(env);
-        panel.setWorkingDirectory(dir.path());
-        panel.start(exe, {});
-        ASSERT_TRUE(panel.waitForStarted(10000));
+    // Starts the panel (with these variables besides) and waits until it listens.
+    void startPanel(const QList<std::pair<QString, QString>>& variables = {}) {
+        launch(variables);
         const bool listening = QTest::qWaitFor(
             [&] {
                 if (panel.state() == QProcess::NotRunning) return true;
@@ -66,6 +67,21 @@ protected:
             30000);
         ASSERT_TRUE(listening && panel.state() == QProcess::Running)
             << "the panel did not start listening: " << errors().toStdString();
+    }
+
+    // Starts the panel without waiting for anything.
+    void launch(const QList<std::pair<QString, QString>>& variables) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("PAINEL_ERRORS"), QStringLiteral("stderr"));
+        for (const auto& [name, value] : variables) {
+            if (value.isNull()) env.remove(name);
+            else env.insert(name, value);
+        }
+        panel.setProcessEnvironment(env);
+        panel.setWorkingDirectory(dir.path());
+        panel.start(exe, {});
+        ASSERT_TRUE(panel.waitForStarted(10000));
     }
 
     // What the panel wrote to standard error ("painel: " lines are its error reports).
@@ -128,6 +144,96 @@ TEST_F(PainelProcess, AStopSignalEndsThePanelLikeItsCloseButton) {
         EXPECT_EQ(panel.exitStatus(), QProcess::NormalExit) << c.name;
         EXPECT_EQ(panel.exitCode(), 0) << c.name;
         EXPECT_TRUE(errorReports().isEmpty()) << errors().toStdString();
+    }
+}
+
+// The socket systemd gives a unit of Type=notify: a datagram socket the service writes its state to.
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString& path) : m_path(path) {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray bytes = QFile::encodeName(path);
+        std::memcpy(address.sun_path, bytes.constData(), std::min<size_t>(bytes.size(), sizeof address.sun_path - 1));
+        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(m_fd); }
+    bool bound() const { return m_bound; }
+
+    // The datagrams received within ms milliseconds, one string each.
+    QStringList receive(int ms) {
+        QStringList got;
+        const QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired()) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, int(std::max<qint64>(1, deadline.remainingTime()))) != 1) continue;
+            char buffer[4096];
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n > 0) got << QString::fromUtf8(buffer, int(n));
+        }
+        return got;
+    }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+int countOf(const QStringList& datagrams, const QString& line) {
+    int n = 0;
+    for (const QString& d : datagrams) n += d.split(u'\n').contains(line);
+    return n;
+}
+
+// Started by systemd with a watchdog: start-up extends the start time-out as it goes, the panel
+// says it is ready once it listens, and its window's thread beats from then on.
+TEST_F(PainelProcess, TellsSystemdItIsReadyAndAlive) {
+    NotifySocket systemd(dir.file(QStringLiteral("notify")));
+    ASSERT_TRUE(systemd.bound());
+    startPanel({{"NOTIFY_SOCKET", dir.file(QStringLiteral("notify"))}, {"WATCHDOG_USEC", "300000"}});
+    const QStringList datagrams = systemd.receive(1500);
+    ASSERT_EQ(countOf(datagrams, "READY=1"), 1) << datagrams.join(" | ").toStdString();
+    const qsizetype ready = std::find_if(datagrams.begin(), datagrams.end(),
+                                         [](const QString& d) { return d.split(u'\n').contains("READY=1"); }) -
+                            datagrams.begin();
+    EXPECT_GE(countOf(datagrams.mid(ready + 1), "WATCHDOG=1"), 5) << datagrams.join(" | ").toStdString();
+    for (const QString& d : datagrams.mid(ready + 1))
+        EXPECT_FALSE(d.contains("EXTEND_TIMEOUT_USEC")) << "extended after ready: " << d.toStdString();
+    // Still beating while it handles a call.
+    TestStation station;
+    ASSERT_TRUE(station.connectTo(port));
+    station.send("MD*7ANA");
+    EXPECT_GE(countOf(systemd.receive(1500), "WATCHDOG=1"), 3);
+}
+
+// An operator who leaves the key prompt open, or a start-up error box nobody closes: the panel is
+// not ready, and goes on beating and extending its start time-out all the while.
+TEST_F(PainelProcess, BeatsWhileAStartUpDialogWaitsForAnOperator) {
+    const struct {
+        const char* name;
+        QByteArray configIni;
+    } cases[] = {
+        {"the key prompt", "[sgbd]\r\nusuario=ABC\r\nsenha=DEF\r\ncripto=S\r\nfatura=" + database.toLocal8Bit() + "\r\n"},
+        {"an error box", "[sgbd]\r\nusuario=\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.write(QStringLiteral("config.ini"), c.configIni);
+        QFile::remove(dir.file(QStringLiteral("notify")));
+        NotifySocket systemd(dir.file(QStringLiteral("notify")));
+        ASSERT_TRUE(systemd.bound());
+        launch({{"NOTIFY_SOCKET", dir.file(QStringLiteral("notify"))}, {"WATCHDOG_USEC", "300000"},
+                {"PAINEL_ERRORS", QString()}});
+        systemd.receive(1000); // the dialog opens meanwhile
+        const QStringList datagrams = systemd.receive(2000);
+        EXPECT_EQ(panel.state(), QProcess::Running);
+        EXPECT_EQ(countOf(datagrams, "READY=1"), 0) << datagrams.join(" | ").toStdString();
+        EXPECT_GE(countOf(datagrams, "WATCHDOG=1"), 4) << datagrams.join(" | ").toStdString();
+        EXPECT_GE(countOf(datagrams, "EXTEND_TIMEOUT_USEC=30000000"), 4) << datagrams.join(" | ").toStdString();
+        panel.kill();
+        panel.waitForFinished(5000);
     }
 }
 

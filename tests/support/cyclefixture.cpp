@@ -12,7 +12,7 @@ void CycleFixture::startPanel(const QStringList& configLines) {
     report.errors.clear();
     PrincipalEnvironment env;
     env.exeDir = dir.path();
-    env.errors = &report;
+    env.errors = m_messageBoxes ? nullptr : &report;
     env.voiceFactory = fakeVoiceFactory(voice);
     testClient(); // the private Firebird root, before the window loads the client
     if (m_database.isEmpty()) {

@@ -28,6 +28,10 @@ protected:
         m_params = params;
     }
 
+    // From the next start, errors are shown in real message boxes (the window's own report)
+    // instead of being recorded.
+    void useMessageBoxes() { m_messageBoxes = true; }
+
     TestDir dir;
     RecordingErrorReport report;
     VoiceLog voice;
@@ -35,6 +39,7 @@ protected:
 
 private:
     quint16 m_port = 0;
+    bool m_messageBoxes = false;
     QString m_database;
     QStringList m_params;
 };

@@ -1,0 +1,36 @@
+#pragma once
+// The panel as a systemd service of Type=notify: it tells systemd when start-up is over (READY=1)
+// and, all along, that its window's thread is alive (WATCHDOG=1). The beat comes from a timer of
+// the window's thread, so it stops exactly when that thread stands still: a thread frozen past the
+// unit's WatchdogSec gets the panel restarted. Timers are served inside every modal loop (the key
+// prompt, a message box), so an open prompt or box goes on beating.
+//
+// Until it is ready, each beat also extends systemd's start time-out: the key prompt may wait for
+// an operator for hours, and the first attach may be slow, and neither must get the panel killed
+// at start-up; a start-up whose thread freezes stops extending it, and is killed.
+//
+// With NOTIFY_SOCKET not set (started by hand, by the autostart entry) nothing is sent.
+
+#include <QObject>
+#include <QTimer>
+
+class ServiceNotifier : public QObject {
+    Q_OBJECT
+public:
+    explicit ServiceNotifier(QObject* parent = nullptr);
+
+    // Beats from now on, extending the start time-out until ready().
+    void start();
+    // Start-up is over.
+    void ready();
+
+    // Beat when the unit sets no watchdog.
+    static constexpr int kPlainBeatMs = 10000;
+    // What each beat before ready() adds to the start time-out.
+    static constexpr int kStartExtensionMs = 30000;
+
+private:
+    void beat();
+    QTimer m_beat;
+    bool m_ready = false;
+};
