@@ -10,7 +10,7 @@ PACKAGES=(
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libespeak-ng-dev espeak-ng-data espeak-ng
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
-  fonts-liberation xvfb xauth imagemagick sox ffmpeg iproute2
+  fonts-liberation xvfb xauth openbox libxcb1-dev imagemagick sox ffmpeg iproute2
   clang libclang-rt-dev dpkg-dev file
 )
 
