@@ -296,12 +296,24 @@ TEST_P(CallsList, OneTransactionAndOnePreparedStatementServeEveryRequery) {
     EXPECT_EQ(otherAttachments(), 1);
 }
 
-TEST_P(CallsList, ShutdownEndsTheTransactionAndDetaches) {
+TEST_P(CallsList, ShutdownCommitsTheTransactionAndDetaches) {
+    // A database trigger logs every commit inside the committing transaction: a transaction that
+    // is rolled back, or never ended, leaves no row.
+    station->execute(QStringLiteral("CREATE TABLE ENDED (TRANSACTION_ID BIGINT, HOW VARCHAR(8))"));
+    station->execute(QStringLiteral(
+        "CREATE TRIGGER ENDED_COMMIT ON TRANSACTION COMMIT AS BEGIN "
+        "INSERT INTO ENDED VALUES (CURRENT_TRANSACTION, 'COMMIT'); END"));
     GUICHELISTA->open();
     EXPECT_EQ(otherAttachments(), 1);
+    const QVariant transaction = listTransaction();
+    ASSERT_FALSE(transaction.isNull());
     release();
     EXPECT_EQ(otherAttachments(), 0);
     EXPECT_TRUE(listTransaction().isNull());
+    EXPECT_EQ(station->scalar(QStringLiteral("SELECT CAST(LIST(HOW) AS VARCHAR(100)) FROM ENDED "
+                                             "WHERE TRANSACTION_ID = %1")
+                                  .arg(transaction.toString())),
+              QVariant(QStringLiteral("COMMIT")));
 }
 
 TEST_P(CallsList, RowsAreFetchedAsTheyAreAsked) {
