@@ -11,7 +11,7 @@ PACKAGES=(
   libespeak-ng-dev espeak-ng-data espeak-ng
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
   fonts-liberation xvfb xauth openbox libxcb1-dev imagemagick sox ffmpeg iproute2
-  clang libclang-rt-dev dpkg-dev file
+  clang libclang-rt-dev dpkg-dev file lintian man-db bsdextrautils
 )
 
 missing=()
