@@ -14,6 +14,14 @@ set(PAINEL_DOC_DIR /usr/share/doc/painel)
 set(PAINEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
 
 install(TARGETS painel chamar codificar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
+# Stripped as Debian strips programs: without the compiler's .comment and .note sections either.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program painel chamar codificar)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}${PAINEL_INSTALL_DIR}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
 
 # The notification chime, made by the project's media generator.
 add_custom_command(OUTPUT ${PAINEL_PACKAGE_FILES}/NOTIFY.WAV

@@ -199,6 +199,7 @@ for exe in painel chamar codificar; do
   f=$R/opt/painel/$exe
   if readelf -d "$f" | grep -E 'RPATH|RUNPATH' | grep -q "$BUILD"; then fail "$exe looks for libraries in $BUILD"; fi
   file "$f" | grep -q ', stripped' || fail "$exe is not stripped"
+  if readelf -S "$f" | grep -q ' \.comment '; then fail "$exe keeps the .comment section"; fi
 done
 # The tools run from the installed place, with the system's libraries only.
 for exe in chamar codificar; do
