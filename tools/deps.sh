@@ -4,14 +4,15 @@
 set -euo pipefail
 
 PACKAGES=(
+  openbox libxcb1-dev lintian man-db bsdextrautils
   g++ cmake ninja-build pkg-config googletest libgtest-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libespeak-ng-dev espeak-ng-data espeak-ng
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
-  fonts-liberation xvfb xauth openbox libxcb1-dev imagemagick sox ffmpeg iproute2
-  clang libclang-rt-dev dpkg-dev file lintian man-db bsdextrautils
+  fonts-liberation xvfb xauth imagemagick sox ffmpeg iproute2
+  clang libclang-rt-dev dpkg-dev file
 )
 
 missing=()
