@@ -51,7 +51,7 @@ TEST(ClockFormat, TheLocalesFormatWhereItFitsElse24HoursAndNumbers) {
     }
 }
 
-TEST(ClockFormat, AFormatThatDoesNotFitOrLacksSecondsFallsBack) {
+TEST(ClockFormat, AFormatThatDoesNotFitOrNamesTheMonthFallsBack) {
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     const QLocale br(QLocale::Portuguese, QLocale::Brazil);
     const auto always = [](const QString&) { return true; };
