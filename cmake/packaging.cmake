@@ -1,28 +1,88 @@
-# The Debian package (cpack -G DEB in the build folder): the panel, its sample configuration
-# and the administrator's tools in /opt/painel, an autostart entry for the kiosk session and a
-# systemd user unit.
+# The Debian package (cpack -G DEB in the build folder): the panel and the administrator's tools
+# in /opt/painel, its configuration and notification sound in /etc/painel, an autostart entry for
+# the kiosk session, a systemd user unit, manual pages and the documentation.
 #
-# The configuration files sit beside the executable (config.ini is looked up there) and are
-# dpkg conffiles: an upgrade keeps the administrator's edits. configserver.txt is read from the
-# working directory, which the autostart entry and the unit set to /opt/painel.
+# The panel reads config.ini and its media beside its executable and configserver.txt in its
+# working directory, which the autostart entry and the unit set to /opt/painel. Those files are
+# dpkg conffiles in /etc/painel, where an upgrade keeps the administrator's edits (and a replaced
+# NOTIFY.WAV), with symbolic links to them from /opt/painel. Files in /opt are what lintian
+# objects to: the package says why in its lintian override.
 
 set(PAINEL_INSTALL_DIR /opt/painel)
+set(PAINEL_CONFIG_DIR /etc/painel)
+set(PAINEL_DOC_DIR /usr/share/doc/painel)
+set(PAINEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
+
 install(TARGETS painel chamar codificar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
-install(FILES packaging/config.ini packaging/configserver.txt DESTINATION ${PAINEL_INSTALL_DIR})
+# Stripped as Debian strips programs: without the compiler's .comment and .note sections either.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program painel chamar codificar)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}${PAINEL_INSTALL_DIR}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()")
+
+# The notification chime, made by the project's media generator.
+add_custom_command(OUTPUT ${PAINEL_PACKAGE_FILES}/NOTIFY.WAV
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PAINEL_PACKAGE_FILES}
+  # (a sanitizer build's leak report about the libraries it loads is of no interest here)
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+          $<TARGET_FILE:painel-makemedia> --chime ${PAINEL_PACKAGE_FILES}/NOTIFY.WAV
+  DEPENDS painel-makemedia
+  COMMENT "Making the notification chime NOTIFY.WAV")
+set(package_outputs ${PAINEL_PACKAGE_FILES}/NOTIFY.WAV)
+
+# Files compressed as Debian wants them: gzip -9, without a name or time stamp.
+function(painel_gzip source output)
+  add_custom_command(OUTPUT ${output}
+    COMMAND gzip -9 -n -c ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
+  set(package_outputs ${package_outputs} ${output} PARENT_SCOPE)
+endfunction()
+
+# Every manual page of packaging/man, section 1, with the version filled in.
+file(GLOB manual_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/*.1)
+foreach(page ${manual_pages})
+  get_filename_component(name ${page} NAME)
+  configure_file(${page} ${PAINEL_PACKAGE_FILES}/man/${name} @ONLY)
+  painel_gzip(${PAINEL_PACKAGE_FILES}/man/${name} ${PAINEL_PACKAGE_FILES}/man/${name}.gz)
+  install(FILES ${PAINEL_PACKAGE_FILES}/man/${name}.gz DESTINATION /usr/share/man/man1)
+endforeach()
+painel_gzip(${CMAKE_SOURCE_DIR}/packaging/changelog ${PAINEL_PACKAGE_FILES}/changelog.gz)
+add_custom_target(painel_package_files ALL DEPENDS ${package_outputs})
+
+install(FILES packaging/config.ini packaging/configserver.txt ${PAINEL_PACKAGE_FILES}/NOTIFY.WAV
+  DESTINATION ${PAINEL_CONFIG_DIR})
+# The links from /opt/painel, made in the build folder and installed as links.
+file(MAKE_DIRECTORY ${PAINEL_PACKAGE_FILES}/links)
+foreach(name config.ini configserver.txt NOTIFY.WAV)
+  file(CREATE_LINK ${PAINEL_CONFIG_DIR}/${name} ${PAINEL_PACKAGE_FILES}/links/${name} SYMBOLIC)
+  install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION ${PAINEL_INSTALL_DIR})
+endforeach()
+# The administrator's tools on the PATH too (the panel itself is started in /opt/painel).
+foreach(name chamar codificar)
+  file(CREATE_LINK ${PAINEL_INSTALL_DIR}/${name} ${PAINEL_PACKAGE_FILES}/links/${name} SYMBOLIC)
+  install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION /usr/bin)
+endforeach()
 install(FILES packaging/painel.desktop DESTINATION /etc/xdg/autostart)
 install(FILES packaging/painel.service DESTINATION /usr/lib/systemd/user)
-install(FILES README.md DESTINATION /usr/share/doc/painel)
-install(DIRECTORY docs DESTINATION /usr/share/doc/painel)
+install(FILES README.md packaging/copyright ${PAINEL_PACKAGE_FILES}/changelog.gz DESTINATION ${PAINEL_DOC_DIR})
+install(DIRECTORY docs DESTINATION ${PAINEL_DOC_DIR})
+install(FILES packaging/lintian-overrides DESTINATION /usr/share/lintian/overrides RENAME painel)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME painel)
 set(CPACK_PACKAGE_VENDOR "Painel de Chamadas")
 set(CPACK_PACKAGE_CONTACT "Equipe do Painel de Chamadas <painel@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "display server of a patient-calling panel")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Shows the calls of a clinic's calling stations full screen, in huge letters, with a \
-notification sound, a spoken announcement in Portuguese, today's calls read from the clinic's \
-Firebird database and a video beside the call.")
+# One paragraph; CPack writes each line as a line of the extended description.
+set(CPACK_PACKAGE_DESCRIPTION "Shows the calls of a clinic's calling stations full screen, in
+very large letters, on the screen of the waiting room. For every call it plays
+a notification sound, speaks an announcement in Brazilian Portuguese, reads
+today's calls again from the clinic's Firebird database into the list under
+the call, and pauses the video beside the call. Stations send their calls
+over TCP; the chamar tool sends one for a try.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
@@ -42,5 +102,13 @@ gstreamer1.0-plugins-ugly, gstreamer1.0-libav, fonts-liberation")
 # both modes and a site may leave it out.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils, xinit")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_CURRENT_SOURCE_DIR}/packaging/conffiles")
+# The conffiles, and the maintainer scripts that move the configuration of a package up to
+# 1.0.0 from /opt/painel to /etc/painel: one script under three names.
+set(control_files ${CMAKE_SOURCE_DIR}/packaging/conffiles)
+foreach(script preinst postinst postrm)
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/maintscript ${PAINEL_PACKAGE_FILES}/control/${script} COPYONLY)
+  list(APPEND control_files ${PAINEL_PACKAGE_FILES}/control/${script})
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${control_files}")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

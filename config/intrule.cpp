@@ -6,8 +6,10 @@ std::optional<std::int32_t> tryStrToInt(const QString& text) {
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && text[i] == u' ') ++i;
+    bool hasSign = false;
     bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        hasSign = true;
         negative = text[i] == u'-';
         ++i;
     }
@@ -23,7 +25,11 @@ std::optional<std::int32_t> tryStrToInt(const QString& text) {
         i += 2;
     }
     if (i >= n) return std::nullopt;
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    // Hexadecimal digits alone are the 32-bit pattern ("$FFFFFFFF" is -1). With a sign in front
+    // they are a magnitude like decimal digits, and the signed value must lie in the 32-bit range:
+    // "-$80000000" is the lowest, "-$80000001", "-$FFFFFFFF" and "+$80000000" are out of range.
+    const bool pattern = base == 16 && !hasSign;
+    const std::uint64_t limit = pattern ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t value = 0;
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();

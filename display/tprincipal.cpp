@@ -14,6 +14,7 @@
 #include "display/fonts.h"
 #include "display/memo.h"
 #include "display/panel.h"
+#include "display/windowmanager.h"
 #include "media/mediaplayer.h"
 
 #include <QCoreApplication>
@@ -197,9 +198,12 @@ void TPrincipal::wireHandlers() {
 }
 
 void TPrincipal::showKiosk() {
-    // Without a window manager a maximised window would stay at its minimum size: give it the
-    // screen's geometry first.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+    // A window manager maximises the window and restores it to a client area of 986 x 749 centred
+    // on the screen. Without one a maximised window would stay at its restored size: give it the
+    // screen's geometry.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(windowManagerRunning() ? centredOn(screen->availableGeometry(), QSize(986, 749))
+                                           : screen->availableGeometry());
     showMaximized();
 }
 

@@ -7,11 +7,23 @@
 #include "display/tprincipal.h"
 
 #include <QDateTime>
+#include <QFontMetrics>
+
+namespace {
+
+TextFits fitsIn(const TPanel* panel) {
+    return [metrics = QFontMetrics(panel->font()), width = panel->width()](const QString& text) {
+        return metrics.horizontalAdvance(text) <= width;
+    };
+}
+
+} // namespace
 
 void TPrincipal::Timer1Timer(QObject*) {
     // Two readings of the clock, the time first.
-    Panel1->setText(clockTimeText(QTime::currentTime(), QLocale::system()));
-    Panel2->setText(clockDateText(QDate::currentDate(), QLocale::system()));
+    const QLocale locale = QLocale::system();
+    Panel1->setText(clockTimeText(QTime::currentTime(), locale, fitsIn(Panel1)));
+    Panel2->setText(clockDateText(QDate::currentDate(), locale, fitsIn(Panel2)));
 }
 
 void TPrincipal::GridDrawColumnCell(QObject*, const QRect& Rect, int DataCol, const GridColumn&,

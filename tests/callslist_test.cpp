@@ -42,4 +42,34 @@ TEST_F(CallsListTest, EveryCallReadsTheListAgainNewestFirst) {
     EXPECT_EQ(window->Grid->currentIndex().row(), 0);
 }
 
+TEST_F(CallsListTest, AReQueryMakesRecordOneCurrentAgainAfterTheUserChoseAnother) {
+    startPanel({"0", "1", "N", "N"});
+    FbSession station(database(), embeddedParams());
+    station.addCounter(1, QStringLiteral("GUICHE 1"), QStringLiteral("G1"));
+    for (int i = 1; i <= 3; ++i)
+        station.addCall({.indice = i, .guiche = 1, .senha = i, .chamou = QStringLiteral("1"), .order = i});
+    ASSERT_TRUE(sendCall(port(), "refresh"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->GUICHELISTA->rowCount(), 3, 5000);
+    ASSERT_EQ(window->Grid->currentIndex().row(), 0);
+
+    // The user makes the third row current.
+    QCoreApplication::processEvents();
+    const QModelIndex third = window->Grid->model()->index(2, window->Grid->currentIndex().column());
+    QTest::mouseClick(window->Grid->viewport(), Qt::LeftButton, {}, window->Grid->visualRect(third).center());
+    ASSERT_EQ(window->Grid->currentIndex().row(), 2);
+    ASSERT_EQ(window->Grid->RecNo(), 3);
+
+    // A call arrives: the list is read again and its first record is current.
+    station.addCall({.indice = 4, .guiche = 1, .senha = 4, .chamou = QStringLiteral("1"), .order = 4});
+    ASSERT_TRUE(sendCall(port(), "refresh"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->GUICHELISTA->rowCount(), 4, 5000);
+    EXPECT_EQ(window->Grid->currentIndex().row(), 0);
+    EXPECT_EQ(window->Grid->RecNo(), 1);
+    EXPECT_EQ(window->Grid->cellText(0, 2), QStringLiteral("G1-4"));
+    const QModelIndexList selected = window->Grid->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().row(), 0);
+    EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
+}
+
 } // namespace

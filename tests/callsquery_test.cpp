@@ -297,12 +297,28 @@ TEST_P(CallsList, OneTransactionAndOnePreparedStatementServeEveryRequery) {
     EXPECT_EQ(otherAttachments(), 1);
 }
 
-TEST_P(CallsList, ShutdownEndsTheTransactionAndDetaches) {
+TEST_P(CallsList, ShutdownCommitsTheTransactionAndDetaches) {
+    // A database trigger counts the commits of the transactions named in WATCHED. A sequence
+    // counts them, since a read-only transaction can move a sequence but writes no row; a
+    // transaction that is rolled back, or never ended, is not counted.
+    station->execute(QStringLiteral("CREATE TABLE WATCHED (TRANSACTION_ID BIGINT)"));
+    station->execute(QStringLiteral("CREATE SEQUENCE WATCHED_COMMITS"));
+    station->execute(QStringLiteral(
+        "CREATE TRIGGER COUNT_COMMITS ON TRANSACTION COMMIT AS DECLARE N BIGINT; BEGIN "
+        "IF (EXISTS (SELECT 1 FROM WATCHED WHERE TRANSACTION_ID = CURRENT_TRANSACTION)) THEN "
+        "N = GEN_ID(WATCHED_COMMITS, 1); END"));
+    const auto commits = [&] { return station->scalar(QStringLiteral("SELECT CAST(GEN_ID(WATCHED_COMMITS, 0) AS INTEGER) FROM RDB$DATABASE")); };
     GUICHELISTA->open();
     EXPECT_EQ(otherAttachments(), 1);
+    const QVariant transaction = listTransaction();
+    ASSERT_FALSE(transaction.isNull());
+    station->execute(QStringLiteral("INSERT INTO WATCHED VALUES (%1)").arg(transaction.toString()));
+    GUICHELISTA->requery();
+    EXPECT_EQ(commits().toInt(), 0) << "a re-query ends no transaction";
     release();
     EXPECT_EQ(otherAttachments(), 0);
     EXPECT_TRUE(listTransaction().isNull());
+    EXPECT_EQ(commits().toInt(), 1);
 }
 
 TEST_P(CallsList, RowsAreFetchedAsTheyAreAsked) {

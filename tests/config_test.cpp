@@ -17,37 +17,62 @@ struct IntCase {
     std::int32_t value;
 };
 
+// Every text either reads as its value or fails with the rule's message naming the text.
+void expectIntRule(const IntCase& c) {
+    const QString text = QString::fromUtf8(c.text);
+    const auto v = tryStrToInt(text);
+    EXPECT_EQ(v.has_value(), c.ok) << c.text;
+    if (c.ok && v) {
+        EXPECT_EQ(*v, c.value) << c.text;
+        EXPECT_EQ(StrToInt(text), c.value) << c.text;
+        return;
+    }
+    try {
+        StrToInt(text);
+        ADD_FAILURE() << c.text << ": no error";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("'%1' is not a valid integer value").arg(text)) << c.text;
+    }
+}
+
 TEST(IntRule, AcceptsAndRejectsAsTheRuleSays) {
     const IntCase cases[] = {
         {"2411", true, 2411},          {" 2411", true, 2411},         {"   7", true, 7},
         {"+5", true, 5},               {"-5", true, -5},              {"007", true, 7},
         {"$1F", true, 31},             {"x1f", true, 31},             {"X10", true, 16},
         {"0x10", true, 16},            {"0X10", true, 16},            {"-$10", true, -16},
-        {"2147483647", true, 2147483647}, {"-2147483648", true, INT32_MIN},
-        {"$FFFFFFFF", true, -1},       {"2411 ", false, 0},           {"", false, 0},
-        {" ", false, 0},               {"+", false, 0},               {"-", false, 0},
-        {"$", false, 0},               {"0x", false, 0},              {"2147483648", false, 0},
-        {"-2147483649", false, 0},     {"$100000000", false, 0},      {"12a", false, 0},
+        {"2411 ", false, 0},           {"", false, 0},                {" ", false, 0},
+        {"+", false, 0},               {"-", false, 0},               {"$", false, 0},
+        {"0x", false, 0},              {"-$", false, 0},              {"12a", false, 0},
+        {"$1G", false, 0},             {"--5", false, 0},             {"$-5", false, 0},
         {"\t5", false, 0},             {"5\n", false, 0},             {"1 2", false, 0},
         {"cr", false, 0},              {"１２", false, 0},
     };
-    for (const auto& c : cases) {
-        const QString text = QString::fromUtf8(c.text);
-        const auto v = tryStrToInt(text);
-        EXPECT_EQ(v.has_value(), c.ok) << c.text;
-        if (c.ok && v) {
-            EXPECT_EQ(*v, c.value) << c.text;
-        }
-    }
+    for (const auto& c : cases) expectIntRule(c);
 }
 
-TEST(IntRule, FailureCarriesTheOffendingText) {
-    try {
-        StrToInt(QStringLiteral("2411 "));
-        FAIL() << "no error";
-    } catch (const EConvertError& e) {
-        EXPECT_EQ(e.text(), QStringLiteral("'2411 ' is not a valid integer value"));
-    }
+// The edges of the 32-bit range in every notation. Unsigned hexadecimal digits are the 32-bit
+// pattern; after a sign they are a magnitude and the value must fit like a decimal one.
+TEST(IntRule, ValuesMustFitIn32Bits) {
+    const IntCase cases[] = {
+        {"2147483647", true, INT32_MAX},   {"+2147483647", true, INT32_MAX},
+        {"2147483648", false, 0},          {"+2147483648", false, 0},
+        {"-2147483648", true, INT32_MIN},  {"-2147483649", false, 0},
+        {"4294967295", false, 0},          {"-4294967295", false, 0},
+        {"99999999999999999999999", false, 0}, {"-0000002147483648", true, INT32_MIN},
+        {"$7FFFFFFF", true, INT32_MAX},    {"$80000000", true, INT32_MIN},
+        {"$FFFFFFFF", true, -1},           {"0xffffffff", true, -1},
+        {"$00000000FFFFFFFF", true, -1},   {"$100000000", false, 0},
+        {"x1FFFFFFFF", false, 0},          {"$FFFFFFFFFFFFFFFFFFFF", false, 0},
+        {"-$0", true, 0},                  {"+$0", true, 0},
+        {"-$1", true, -1},                 {"-$7FFFFFFF", true, -INT32_MAX},
+        {"-$80000000", true, INT32_MIN},   {"-0X0000080000000", true, INT32_MIN},
+        {"-$80000001", false, 0},          {"-$FFFFFFFF", false, 0},
+        {"-x100000000", false, 0},         {"-0x100000001", false, 0},
+        {"+$7FFFFFFF", true, INT32_MAX},   {"+$80000000", false, 0},
+        {"+$FFFFFFFF", false, 0},          {"  -$80000001", false, 0},
+    };
+    for (const auto& c : cases) expectIntRule(c);
 }
 
 TEST(CodePage, RoundTripsEveryByte) {

@@ -1,11 +1,15 @@
 // The start-up sequence: every step in order, and where each failure stops it.
 
 #include "calls/listener.h"
+#include "config/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
+#include "display/errorreport.h"
 #include "display/memo.h"
 #include "display/panel.h"
+#include "media/mediadevice.h"
 #include "media/mediaplayer.h"
+#include "tests/support/printers.h"
 #include "tests/support/startupfixture.h"
 #include "tools/testmedia.h"
 
@@ -208,13 +212,31 @@ TEST_F(FormCreateTest, StartUpSoundPlaysUnlessTheSwitchIsN) {
 }
 
 TEST_F(FormCreateTest, AnUnplayableSoundStopsStartUpBeforeTheListener) {
-    exeDir.write("NOTIFY.WAV", QByteArray(4096, '\x5A'));
+    const QString junk = exeDir.write("NOTIFY.WAV", QByteArray(4096, '\x5A'));
+    // What the media system says of this file, opened on its own.
+    QString reason;
+    {
+        MediaDevice device;
+        device.setFileName(junk);
+        try {
+            device.Open();
+        } catch (const EMCIDeviceError& e) {
+            reason = e.text();
+        }
+    }
+    ASSERT_FALSE(reason.isEmpty()) << "the file opened";
     writeIni(iniWithDatabase());
     writeConfigServer(configServer("S"));
     startUp();
-    ASSERT_EQ(report.errors.size(), 1);
-    EXPECT_FALSE(report.errors.first().isEmpty());
+    // The player's own error, shown by the error report with its full stop; the steps before it
+    // are done, the video and the listener after it are not.
+    EXPECT_EQ(report.errors, QStringList{errorReportText(reason)});
+    EXPECT_NE(report.errors.value(0), QStringLiteral("No MCI device open."));
     EXPECT_FALSE(window->Som1->isOpen());
+    EXPECT_EQ(window->Som1->FileName(), junk);
+    EXPECT_TRUE(listOpen());
+    EXPECT_EQ(lines(), 4);
+    EXPECT_FALSE(window->VIDEO1->isOpen());
     EXPECT_FALSE(listening());
 }
 

@@ -3,6 +3,7 @@
 #include "display/callsgrid.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
+#include "tests/support/printers.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/recordingreport.h"
 
@@ -99,20 +100,27 @@ struct FontCase {
     const char* name;
     int pixels;
     bool bold;
+    const char* face; // the face installed here that renders it
 };
 
 TEST_F(LayoutTest, FontsHaveTheirDesignSizesAt96Dpi) {
-    const FontCase cases[] = {{"Panel2", 37, true}, {"Panel1", 37, true}, {"Panel9", 48, true},
-                              {"Panel3", 187, true}, {"Panel7", 64, true}, {"Panel8", 96, true},
-                              {"Label2", 37, true},  {"Label1", 37, true}};
+    // "Arial" and "MS Sans Serif" are drawn in Liberation Sans; "Impact", a heavy condensed face,
+    // in Liberation Sans Narrow bold (Debian's "Impact" would be a dingbat face).
+    const FontCase cases[] = {
+        {"Panel2", 37, true, "Liberation Sans"},         {"Panel1", 37, true, "Liberation Sans"},
+        {"Panel9", 48, true, "Liberation Sans"},         {"Panel3", 187, true, "Liberation Sans"},
+        {"Panel7", 64, true, "Liberation Sans"},         {"Panel8", 96, true, "Liberation Sans"},
+        {"Panel6", 11, false, "Liberation Sans"},        {"SpeedButton1", 13, true, "Liberation Sans"},
+        {"Label2", 37, true, "Liberation Sans Narrow"},  {"Label1", 37, true, "Liberation Sans Narrow"},
+    };
     for (const FontCase& c : cases) {
         auto* w = window->findChild<QWidget*>(c.name);
         ASSERT_NE(w, nullptr) << c.name;
         EXPECT_EQ(w->font().pixelSize(), c.pixels) << c.name;
         EXPECT_EQ(w->font().bold(), c.bold) << c.name;
-        // "Impact" must not fall to a dingbat face: the faces are real text faces.
-        EXPECT_TRUE(QFontInfo(w->font()).family().startsWith(QStringLiteral("Liberation Sans")))
-            << c.name << " " << QFontInfo(w->font()).family().toStdString();
+        const QFontInfo shown(w->font());
+        EXPECT_EQ(shown.family(), QString::fromLatin1(c.face)) << c.name;
+        EXPECT_EQ(shown.bold(), c.bold) << c.name << ": the face has the weight";
     }
 }
 

@@ -4,6 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
+  openbox libxcb1-dev lintian man-db bsdextrautils
   g++ cmake ninja-build pkg-config googletest libgtest-dev
   qt6-base-dev qt6-multimedia-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: installs what is missing, builds with warnings as errors, starts a
-# private Firebird server for the database tests, runs every test and stops the server. Then runs
-# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and last gives every
-# parser's fuzz target a short run from its corpus. Arguments go to ctest (the first two runs).
+# private Firebird server for the database tests, runs every test and stops the server, and as
+# root installs, upgrades and purges the Debian package. Then runs the suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and last gives every parser's fuzz target a
+# short run from its corpus. Arguments go to ctest (the first two runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -26,6 +27,16 @@ fi
 
 stage "tests: ci"
 ctest --preset ci -j2 "$@"
+
+# The package installed for real: an upgrade from the old layout, a reinstall and an upgrade
+# keep an administrator's edits. It installs and purges the package, so it runs only as root
+# and not as a ctest.
+if [ "$(id -u)" -eq 0 ]; then
+  stage "package: installed, upgraded and purged"
+  bash tests/package_test.sh --install build-ci
+else
+  stage "package: the installation test needs root, not run"
+fi
 
 stage "build: asan"
 cmake --preset asan >/dev/null

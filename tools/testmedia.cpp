@@ -6,6 +6,7 @@
 #include <QtEndian>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace testmedia {
 
@@ -33,21 +34,42 @@ void setWhy(QString* why, const QString& text) {
 }  // namespace
 
 QByteArray chimeWav(int durationMs) {
-    static constexpr double kTones[] = {659.25, 830.61, 987.77};
-    constexpr int kToneCount = 3;
+    // Two struck tones a major third apart, E5 then C5 ("ding-dong"), the second struck at 38% of
+    // the length and ringing on to the end over the fading first. Each tone is a fundamental with
+    // two softer harmonics that die away faster, as a struck bar sounds; the first 8 ms rise
+    // smoothly and the last 40 ms fade out, so the sound neither clicks in nor clicks off.
+    static constexpr double kTones[] = {659.25, 523.25};
+    static constexpr struct {
+        double ratio, level, decay; // harmonic of the fundamental, its level, its decay per second
+    } kPartials[] = {{1.0, 1.0, 3.0}, {2.0, 0.28, 6.0}, {3.0, 0.08, 9.0}};
+    constexpr double kPeak = 0.33; // about -10 dB below full scale
+    constexpr double kAttack = 0.008, kRelease = 0.040;
     const int samples = qMax(1, int(qint64(kSampleRate) * qMax(1, durationMs) / 1000));
-    const int perTone = qMax(1, samples / kToneCount);
+    const double length = double(samples) / kSampleRate;
+    const double strikes[] = {0.0, length * 0.38};
+
+    std::vector<double> wave(std::size_t(samples), 0.0);
+    double peak = 0;
+    for (int i = 0; i < samples; ++i) {
+        const double now = double(i) / kSampleRate;
+        double v = 0;
+        for (int tone = 0; tone < 2; ++tone) {
+            const double t = now - strikes[tone];
+            if (t < 0) continue;
+            const double attack = t < kAttack ? 0.5 - 0.5 * std::cos(std::numbers::pi * t / kAttack) : 1.0;
+            for (const auto& p : kPartials)
+                v += attack * p.level * std::exp(-p.decay * t) *
+                     std::sin(2.0 * std::numbers::pi * kTones[tone] * p.ratio * t);
+        }
+        const double left = length - now;
+        if (left < kRelease) v *= qMax(0.0, left / kRelease);
+        wave[std::size_t(i)] = v;
+        peak = qMax(peak, std::abs(v));
+    }
 
     QByteArray pcm;
     pcm.reserve(samples * 2);
-    for (int i = 0; i < samples; ++i) {
-        const int tone = qMin(i / perTone, kToneCount - 1);
-        const double t = double(i - tone * perTone) / kSampleRate;
-        const double attack = qMin(1.0, t / 0.005);
-        const double envelope = attack * std::exp(-4.0 * t);
-        const double v = 0.6 * envelope * std::sin(2.0 * std::numbers::pi * kTones[tone] * t);
-        appendLE16(pcm, quint16(qint16(qRound(v * 32767.0))));
-    }
+    for (double v : wave) appendLE16(pcm, quint16(qint16(qRound(v * (peak > 0 ? kPeak / peak : 0) * 32767.0))));
 
     QByteArray wav;
     wav.append("RIFF", 4);

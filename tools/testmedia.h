@@ -1,13 +1,15 @@
 #pragma once
-// Media files made on the spot, for the tests and the demo: a chime as a PCM WAV file, written
-// directly, and a test-pattern video as WMV (Windows Media video in an ASF file), made by ffmpeg.
+// Media files made on the spot: the notification chime as a PCM WAV file, written directly (the
+// package's NOTIFY.WAV, and the tests' and the demo's), and a test-pattern video as WMV (Windows
+// Media video in an ASF file), made by ffmpeg.
 
 #include <QByteArray>
 #include <QString>
 
 namespace testmedia {
 
-// A chime of three sine tones, each fading out, as 16-bit mono PCM at 22050 Hz in a WAV file.
+// The notification chime: two struck tones with their harmonics, E5 then C5, peaking about 10 dB
+// below full scale, as 16-bit mono PCM at 22050 Hz in a WAV file of the given length.
 QByteArray chimeWav(int durationMs);
 bool writeChimeWav(const QString& path, int durationMs, QString* why = nullptr);
 

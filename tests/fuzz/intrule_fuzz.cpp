@@ -1,6 +1,8 @@
 // libFuzzer target for the integer rule. Any text is either a whole number by the rule or
 // refused with the exact message; an accepted text has the rule's shape and the value its digits
-// say; and every 32-bit value written in decimal or as "$" and hexadecimal reads back as itself.
+// say (hexadecimal digits alone as the 32-bit pattern, after a sign as a signed value that must
+// fit); and every 32-bit value written in decimal or as "$" and hexadecimal reads back as itself,
+// and its negation with a sign before "$" too.
 
 #include "config/errors.h"
 #include "config/intrule.h"
@@ -23,13 +25,13 @@ std::optional<std::int64_t> reference(const QString& text) {
     bool ok = false;
     const qint64 magnitude = digits.toLongLong(&ok, hex ? 16 : 10);
     if (!ok) return std::nullopt;
-    const bool negative = m.captured(1) == u"-";
-    if (hex) {
+    // Unsigned hexadecimal digits are the 32-bit pattern; after a sign, digits of either base
+    // are a magnitude and the signed value must fit.
+    if (hex && m.capturedLength(1) == 0) {
         if (magnitude > 0xFFFFFFFFll) return std::nullopt;
-        const auto bits = std::uint32_t(negative ? ~std::uint32_t(magnitude) + 1u : std::uint32_t(magnitude));
-        return std::int32_t(bits);
+        return std::int32_t(std::uint32_t(magnitude));
     }
-    const qint64 v = negative ? -magnitude : magnitude;
+    const qint64 v = m.captured(1) == u"-" ? -magnitude : magnitude;
     if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
     return v;
 }
@@ -46,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(tryStrToInt(QStringLiteral("$") + QString::number(bits, 16)) == value, "$hex round trip");
     fuzz::check(tryStrToInt(QStringLiteral("  0X") + QString::number(bits, 16).toUpper()) == value,
                 "0X hex round trip with leading blanks");
+    // A sign before hexadecimal digits gives the signed value those digits spell.
+    const qint64 wide = value;
+    const QString magnitude = QString::number(wide < 0 ? -wide : wide, 16);
+    fuzz::check(tryStrToInt((wide < 0 ? QStringLiteral("-$") : QStringLiteral("+$")) + magnitude) == value,
+                "signed hex round trip");
 
     // The rest, once as 8-bit text (the common case: digits and signs) and once as UTF-16.
     const QByteArrayView rest = in.rest();

@@ -1,6 +1,7 @@
 #pragma once
 // Readable test failure output for Qt values.
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -24,4 +25,8 @@ inline void PrintTo(const QVariant& value, std::ostream* os) {
         *os << "null";
     else
         PrintTo(value.toString(), os);
+}
+
+inline void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
 }
