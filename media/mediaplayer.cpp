@@ -1,11 +1,12 @@
 #include "media/mediaplayer.h"
 
+#include "media/barbutton.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
-#include <QToolButton>
 #include <QVideoWidget>
 #include <cstdio>
 
@@ -77,7 +78,7 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     for (const ButtonInfo& info : kButtons) {
-        auto* b = new QToolButton(this);
+        auto* b = new TMPButton(this);
         b->setObjectName(QString::fromLatin1(info.objectName));
         b->setAccessibleName(QString::fromLatin1(info.name));
         b->setIcon(buttonIcon(style(), info.button));
@@ -85,7 +86,7 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent) {
         b->setFixedWidth(kButtonWidth);
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
         const MPButton button = info.button;
-        connect(b, &QToolButton::clicked, this, [this, button] { press(button); });
+        connect(b, &TMPButton::clicked, this, [this, button] { press(button); });
         row->addWidget(b);
         m_buttons[static_cast<int>(info.button)] = b;
     }
@@ -188,7 +189,7 @@ void TMediaPlayer::run(MPButton button) {
 
 void TMediaPlayer::setLook(BarLook look) {
     const ButtonStates states = enabledButtons(look, m_device.Capabilities());
-    for (int i = 0; i < kMPButtonCount; ++i) m_buttons[i]->setEnabled(states[i]);
+    for (int i = 0; i < kMPButtonCount; ++i) m_buttons[i]->setGreyed(!states[i]);
 }
 
 void TMediaPlayer::onNotified(MediaNotify kind) {

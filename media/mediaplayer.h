@@ -5,7 +5,8 @@
 //
 // The bar's buttons run the device operation of the same name and grey themselves after the
 // device's capabilities and the last press; the program's own calls leave the bar as it is,
-// and a completion notice that finds the device stopped gives it the stopped look. An error a
+// and a completion notice that finds the device stopped gives it the stopped look. A greyed
+// button still runs its operation when pressed: the look never blocks a press. An error a
 // press raises goes to the error handler, never out into the event loop.
 
 #include "config/errors.h"
@@ -19,7 +20,7 @@
 #include <array>
 #include <functional>
 
-class QAbstractButton;
+class TMPButton;
 class QVideoSink;
 class QVideoWidget;
 
@@ -87,7 +88,7 @@ private:
     void onNotified(MediaNotify kind);
 
     MediaDevice m_device;
-    std::array<QAbstractButton*, kMPButtonCount> m_buttons{};
+    std::array<TMPButton*, kMPButtonCount> m_buttons{};
     QPointer<QWidget> m_display;
     QPointer<QVideoWidget> m_video;
     ErrorHandler m_onError;

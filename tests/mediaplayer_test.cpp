@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -91,15 +92,15 @@ QString expectRaises(const Op& op, TMediaPlayer& p) {
     return QStringLiteral("(nothing raised)");
 }
 
-// The enabled state of the bar's buttons, in their order: Play Pause Stop Next Prev Step Back
-// Record Eject; "+" enabled, "-" greyed.
+// The look of the bar's buttons, in their order: Play Pause Stop Next Prev Step Back Record
+// Eject; "+" enabled, "-" greyed. A greyed button stays a working button ("!" if it is not).
 QString barState(const TMediaPlayer& p) {
     static const char* names[] = {"btnPlay", "btnPause",  "btnStop",  "btnNext", "btnPrev",
                                   "btnStep", "btnBack", "btnRecord", "btnEject"};
     QString out;
     for (const char* n : names) {
         auto* b = p.findChild<QAbstractButton*>(QString::fromLatin1(n));
-        out += !b ? QChar('?') : b->isEnabled() ? QChar('+') : QChar('-');
+        out += !b ? QChar('?') : !b->isEnabled() ? QChar('!') : b->property("greyed").toBool() ? QChar('-') : QChar('+');
     }
     return out;
 }
@@ -687,13 +688,18 @@ TEST_F(MediaPlayerTest, TheBarGreysItselfAfterPressesAndCapabilities) {
              p.Open();
          },
          "+--++----", MediaMode::Stopped},
+        // The program's own calls leave the look as it is; greyed buttons still work.
         {"the program plays", [&] { p.Play(); }, "+--++----", MediaMode::Playing},
-        {"the program pauses", [&] { p.Pause(); }, "+--++----", MediaMode::Paused},
-        {"the program rewinds", [&] { p.Rewind(); }, "+--++----", MediaMode::Stopped},
+        {"press the greyed Pause: it pauses", [&] { click(p, "btnPause"); }, "+++++----", MediaMode::Paused},
+        {"the program resumes", [&] { p.Pause(); }, "+++++----", MediaMode::Playing},
+        {"the program pauses", [&] { p.Pause(); }, "+++++----", MediaMode::Paused},
+        {"the program rewinds", [&] { p.Rewind(); }, "+++++----", MediaMode::Stopped},
         {"press Play", [&] { click(p, "btnPlay"); }, "-++++----", MediaMode::Playing},
         {"press Pause", [&] { click(p, "btnPause"); }, "+++++----", MediaMode::Paused},
         {"press Pause again", [&] { click(p, "btnPause"); }, "-++++----", MediaMode::Playing},
         {"press Stop", [&] { click(p, "btnStop"); }, "+--++----", MediaMode::Stopped},
+        {"the program plays again", [&] { p.Play(); }, "+--++----", MediaMode::Playing},
+        {"press the greyed Stop: it stops", [&] { click(p, "btnStop"); }, "+--++----", MediaMode::Stopped},
         {"press Play and let it end",
          [&] {
              click(p, "btnPlay");
@@ -703,8 +709,9 @@ TEST_F(MediaPlayerTest, TheBarGreysItselfAfterPressesAndCapabilities) {
          "+--++----", MediaMode::Stopped},
         {"press Prev", [&] { click(p, "btnPrev"); }, "+--++----", MediaMode::Stopped},
         {"press Next", [&] { click(p, "btnNext"); }, "+--++----", MediaMode::Stopped},
-        {"press greyed Pause", [&] { click(p, "btnPause"); }, "+--++----", MediaMode::Stopped},
         {"press Play at the end", [&] { click(p, "btnPlay"); }, "-++++----", MediaMode::Playing},
+        {"the program pauses while Play is greyed", [&] { p.Pause(); }, "-++++----", MediaMode::Paused},
+        {"press the greyed Play: it resumes", [&] { click(p, "btnPlay"); }, "-++++----", MediaMode::Playing},
         {"close", [&] { p.Close(); }, "+++++++++", MediaMode::NotReady},
         {"press Pause while closed", [&] { click(p, "btnPause"); }, "+++++++++", MediaMode::NotReady},
     };
@@ -716,6 +723,23 @@ TEST_F(MediaPlayerTest, TheBarGreysItselfAfterPressesAndCapabilities) {
     }
     // Each press on the closed player was reported through the handler, and nothing else was.
     EXPECT_EQ(reported, (QStringList{kNoDevice, kNoDevice}));
+}
+
+// A greyed button is drawn exactly as the style draws a disabled one, and unlike an enabled one.
+TEST_F(MediaPlayerTest, AGreyedButtonLooksDisabled) {
+    auto p = openChime();
+    p->show();
+    auto* pause = p->findChild<QAbstractButton*>(QStringLiteral("btnPause"));
+    ASSERT_NE(pause, nullptr);
+    ASSERT_TRUE(pause->property("greyed").toBool());
+    const QImage greyed = pause->grab().toImage();
+    pause->setProperty("greyed", false);
+    const QImage enabled = pause->grab().toImage();
+    pause->setEnabled(false);
+    const QImage disabled = pause->grab().toImage();
+    pause->setEnabled(true);
+    EXPECT_EQ(greyed, disabled);
+    EXPECT_NE(greyed, enabled);
 }
 
 TEST_F(MediaPlayerTest, TheBarOfAVideoStepsAndReportsWithoutAHandler) {
