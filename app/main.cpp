@@ -4,7 +4,6 @@
 #include "config/errors.h"
 #include "display/errorreport.h"
 #include "display/tprincipal.h"
-#include "media/mediabackend.h"
 
 #include <QApplication>
 #include <QFont>
@@ -12,7 +11,6 @@
 
 int main(int argc, char* argv[]) {
     blockStopSignals();
-    selectMediaBackend();
     QApplication app(argc, argv);
     quitOnStopSignals(&app);
     QApplication::setApplicationName(applicationTitle());

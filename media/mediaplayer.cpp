@@ -1,13 +1,13 @@
 #include "media/mediaplayer.h"
 
 #include "media/barbutton.h"
+#include "media/videopicture.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
-#include <QVideoWidget>
 #include <cstdio>
 
 namespace {
@@ -104,7 +104,7 @@ void TMediaPlayer::setDisplay(QWidget* display) {
     if (display == m_display) return;
     if (m_display) m_display->removeEventFilter(this);
     delete m_video;
-    m_device.setVideoSink(nullptr);
+    m_device.setVideoWindow(0);
     m_display = display;
     if (!display) return;
     display->installEventFilter(this);
@@ -113,23 +113,22 @@ void TMediaPlayer::setDisplay(QWidget* display) {
     m_video->setVisible(m_device.Capabilities().hasVideo);
 }
 
-// The picture is made at the first open: making it starts the media system, which costs a
-// noticeable part of the program's start-up, and a panel without a video never needs it.
+// The picture is made at the first open: a panel without a video never needs it. Its window is
+// the video's from the next open on.
 void TMediaPlayer::makeVideo() {
     if (m_video || !m_display) return;
-    m_video = new QVideoWidget(m_display);
-    // Clicks on the video belong to the display (it has a double-click of its own).
-    m_video->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_video = new TVideoPicture(m_display);
     m_video->setVisible(false);
     m_video->lower();
-    m_device.setVideoSink(m_video->videoSink());
+    connect(m_video, &TVideoPicture::exposed, this, [this] { m_device.exposePicture(); });
+    // Placed before its native window is made, which then has the picture's size from the start.
     placeVideo();
+    m_device.setVideoWindow(m_video->drawingWindow());
 }
-
-QVideoSink* TMediaPlayer::videoSink() const { return m_video ? m_video->videoSink() : nullptr; }
 
 void TMediaPlayer::Open() {
     makeVideo();
+    if (m_video) m_device.setVideoWindow(m_video->drawingWindow());
     try {
         m_device.Open();
     } catch (const EPainelError&) {
@@ -203,6 +202,7 @@ void TMediaPlayer::placeVideo() {
     QRect area = m_display->rect();
     if (parentWidget() == m_display && !isHidden()) area.setHeight(qMax(0, qMin(area.height(), y())));
     m_video->setGeometry(area);
+    m_device.setPictureSize(area.size());
 }
 
 bool TMediaPlayer::event(QEvent* e) {

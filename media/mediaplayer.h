@@ -21,8 +21,7 @@
 #include <functional>
 
 class TMPButton;
-class QVideoSink;
-class QVideoWidget;
+class TVideoPicture;
 
 class TMediaPlayer : public QWidget {
     Q_OBJECT
@@ -69,8 +68,10 @@ public:
 
     // Receives the errors that the bar's presses raise.
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
-    // The frames drawn on the Display; none without a Display, nor before the first Open.
-    QVideoSink* videoSink() const;
+    // Frames of the video that have reached the picture since the last Open (drawn on the
+    // Display when the platform has native windows), and the size of the video as decoded.
+    quint64 FramesShown() const { return m_device.FramesShown(); }
+    QSize VideoSize() const { return m_device.VideoSize(); }
 
 Q_SIGNALS:
     void notified(MediaNotify kind);
@@ -90,6 +91,6 @@ private:
     MediaDevice m_device;
     std::array<TMPButton*, kMPButtonCount> m_buttons{};
     QPointer<QWidget> m_display;
-    QPointer<QVideoWidget> m_video;
+    QPointer<TVideoPicture> m_video;
     ErrorHandler m_onError;
 };
