@@ -196,11 +196,12 @@ void TMediaPlayer::onNotified(MediaNotify kind) {
     Q_EMIT notified(kind);
 }
 
-// The video takes the display's whole area above the bar.
+// The video takes the display's whole area above the bar, which stands along the display's
+// bottom edge when it is one of its children (also before the display's layout has placed it).
 void TMediaPlayer::placeVideo() {
     if (!m_video || !m_display) return;
     QRect area = m_display->rect();
-    if (parentWidget() == m_display && !isHidden()) area.setHeight(qMax(0, qMin(area.height(), y())));
+    if (parentWidget() == m_display && !isHidden()) area.setHeight(qMax(0, area.height() - height()));
     m_video->setGeometry(area);
     m_device.setPictureSize(area.size());
 }

@@ -609,6 +609,26 @@ TEST_F(MediaPlayerTest, ThePictureIsMadeAtTheFirstOpen) {
     EXPECT_TRUE(waitUntil([&] { return player.FramesShown() >= before + 5; }));
 }
 
+// A bar that is a child of the display stands along its bottom edge: the picture leaves room
+// for it even before the display's layout has placed it (the main window opens its video before
+// it is first shown).
+TEST_F(MediaPlayerTest, ThePictureLeavesRoomForTheBarBeforeTheBarIsPlaced) {
+    const QString path = video();
+    if (path.isEmpty()) GTEST_SKIP() << "no test video: " << str(videoWhy);
+    QWidget display;
+    display.resize(594, 382);
+    TMediaPlayer player(&display);
+    player.resize(594, 30);  // still at the top: no layout has run
+    player.setDisplay(&display);
+    player.setFileName(path);
+    player.Open();
+    auto* picture = display.findChild<TVideoPicture*>();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->geometry(), QRect(0, 0, 594, 352));
+    player.move(0, 352);
+    EXPECT_EQ(picture->geometry(), QRect(0, 0, 594, 352));
+}
+
 TEST_F(MediaPlayerTest, StepAndBackMoveAHeldVideoByAFrame) {
     const QString path = video();
     if (path.isEmpty()) GTEST_SKIP() << "no test video: " << str(videoWhy);
