@@ -4,6 +4,7 @@
 #include "config/errors.h"
 #include "media/mediaplayer.h"
 #include "media/videopicture.h"
+#include "tests/support/countingdisplay.h"
 #include "tests/support/mediaapp.h"
 #include "tests/support/mediawait.h"
 #include "tests/support/tempdir.h"
@@ -524,18 +525,6 @@ TEST_F(MediaPlayerTest, OpenServesNoSocketReadAndDropsCallsMadeInsideIt) {
 
 // ---------------------------------------------------------------------------------------------
 // Video
-
-// A display that counts the double-clicks it gets.
-class CountingDisplay : public QWidget {
-public:
-    int doubleClicks = 0;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        ++doubleClicks;
-        e->accept();
-    }
-};
 
 TEST_F(MediaPlayerTest, VideoFramesReachTheDisplayAboveTheBar) {
     const QString path = video();

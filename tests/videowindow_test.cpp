@@ -5,6 +5,7 @@
 
 #include "media/mediaplayer.h"
 #include "media/videopicture.h"
+#include "tests/support/countingdisplay.h"
 #include "tests/support/mediaapp.h"
 #include "tests/support/mediawait.h"
 #include "tests/support/tempdir.h"
@@ -42,18 +43,6 @@ public:
 };
 
 const auto* const g_xserver = ::testing::AddGlobalTestEnvironment(new XServerEnvironment);
-
-// A display that counts the double-clicks it gets.
-class CountingDisplay : public QWidget {
-public:
-    int doubleClicks = 0;
-
-protected:
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        ++doubleClicks;
-        e->accept();
-    }
-};
 
 // What the X server shows of a widget.
 QImage onScreen(const QWidget& w) {
