@@ -54,6 +54,7 @@ void round(TMediaPlayer& p, const std::string& medium) {
 
 int main(int argc, char* argv[]) {
     std::printf("Machine: %s\n\n", bench::machineLine().c_str());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("NOTIFY.WAV"));
