@@ -5,7 +5,6 @@
 #include "config/errors.h"
 #include "display/errorreport.h"
 #include "display/tprincipal.h"
-#include "media/mediabackend.h"
 
 #include <QApplication>
 #include <QFont>
@@ -13,7 +12,6 @@
 
 int main(int argc, char* argv[]) {
     blockStopSignals();
-    selectMediaBackend();
     QApplication app(argc, argv);
     quitOnStopSignals(&app);
     QApplication::setApplicationName(applicationTitle());

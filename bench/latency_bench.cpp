@@ -25,7 +25,6 @@
 #include "display/callsgrid.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
-#include "media/mediabackend.h"
 #include "tests/support/fakevoice.h"
 #include "tests/support/firebird.h"
 #include "tests/support/recordingreport.h"
@@ -254,7 +253,6 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + offscreenScreen(dir.path())).toLocal8Bit());
-    selectMediaBackend();
     QApplication app(argc, argv);
 
     testClient(); // the private Firebird root, before the window loads the client

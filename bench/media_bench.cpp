@@ -3,7 +3,6 @@
 // Prints the median and the largest of several rounds, in milliseconds.
 
 #include "bench/benchsupport.h"
-#include "media/mediabackend.h"
 #include "media/mediaplayer.h"
 #include "tools/testmedia.h"
 
@@ -55,7 +54,7 @@ void round(TMediaPlayer& p, const std::string& medium) {
 
 int main(int argc, char* argv[]) {
     std::printf("Machine: %s\n\n", bench::machineLine().c_str());
-    selectMediaBackend();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("NOTIFY.WAV"));

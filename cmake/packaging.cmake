@@ -87,16 +87,17 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The shared libraries the programs link (Qt 6, espeak-ng, the C++ runtime) are found by
-# dpkg-shlibdeps. What they load at run time is named here: the Firebird client (dlopen'd so
+# The shared libraries the programs link (Qt 6, GStreamer, espeak-ng, the C++ runtime) are found
+# by dpkg-shlibdeps. What they load at run time is named here: the Firebird client (dlopen'd so
 # that its absence is the program's own error), the Portuguese voice data, the GStreamer
-# plug-ins of the media backend (asfdemux in ugly and the WMV decoders in libav for VIDEO.WMV)
-# and the fonts that stand in for Arial.
+# plug-ins of the players (the decoders and converters in base, asfdemux in ugly and the WMV
+# decoders in libav for VIDEO.WMV, ximagesink in x for drawing the video) and the fonts that
+# stand in for Arial.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "espeak-ng-data, libfbclient2, \
 gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, \
-gstreamer1.0-plugins-ugly, gstreamer1.0-libav, fonts-liberation")
+gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-x, fonts-liberation")
 # The embedded engine is only needed when [sgbd] fatura names a local file; a panel that reads
 # the clinic's database on a server does without it. Recommended, so a default installation has
 # both modes and a site may leave it out.

@@ -1,6 +1,6 @@
 #pragma once
-// Which buttons of a player's bar are enabled, after the device's capabilities and the last
-// press. Pure rules, no widgets.
+// Which buttons of a player's bar look enabled (the others look greyed), after the device's
+// capabilities and the last press. Pure rules, no widgets.
 
 #include "media/mediatypes.h"
 

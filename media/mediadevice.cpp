@@ -1,21 +1,23 @@
 #include "media/mediadevice.h"
 
 #include "config/errors.h"
+#include "media/gstsystem.h"
+#include "media/mediapipeline.h"
 #include "media/quietloop.h"
+#include "media/videooutput.h"
 
-#include <QAudioOutput>
+#include <QCoreApplication>
 #include <QFileInfo>
-#include <QMediaMetaData>
 #include <QUrl>
-#include <QVideoSink>
 #include <cstdio>
+#include <gst/gst.h>
 
 namespace {
 
 // A medium that is neither loaded nor failed after this long counts as failed.
 constexpr int kOpenTimeoutMs = 15000;
-// A stopped medium this close to its length stands at its end.
-constexpr qint64 kEndToleranceMs = 40;
+// An end this close to the length is the length.
+constexpr qint64 kEndToleranceMs = 100;
 // One frame at 25 frames per second, for a video that does not tell its rate.
 constexpr qint64 kDefaultFrameMs = 40;
 
@@ -26,63 +28,93 @@ int nextDeviceId() {
     return g_lastDeviceId;
 }
 
-MediaError fromPlayerError(QMediaPlayer::Error e) {
-    switch (e) {
-    case QMediaPlayer::NoError:
-        return MediaError::None;
-    case QMediaPlayer::ResourceError:
-        return MediaError::Resource;
-    case QMediaPlayer::FormatError:
-        return MediaError::Format;
-    case QMediaPlayer::NetworkError:
-        return MediaError::Network;
-    case QMediaPlayer::AccessDeniedError:
-        return MediaError::AccessDenied;
-    }
-    return MediaError::Unknown;
-}
-
 QString unknownErrorText() { return QStringLiteral("Unknown error code"); }
 
 void trace(const QString& fileName, const QString& what) {
     std::fprintf(stderr, "media: %s: %s\n", qUtf8Printable(fileName), qUtf8Printable(what));
 }
 
+MediaError errorKind(const GError* e) {
+    if (e->domain == GST_RESOURCE_ERROR) {
+        if (e->code == GST_RESOURCE_ERROR_NOT_AUTHORIZED) return MediaError::AccessDenied;
+        return MediaError::Resource;
+    }
+    if (e->domain == GST_STREAM_ERROR || e->domain == GST_CORE_ERROR) return MediaError::Format;
+    return MediaError::Unknown;
+}
+
+qint64 toMs(gint64 ns) { return ns < 0 ? 0 : ns / GST_MSECOND; }
+
+using MessageRef = std::shared_ptr<GstMessage>;
+
 }  // namespace
+
+// What the pipeline's bus handler needs: the device, and which of its pipelines it serves.
+struct MediaDevice::BusLink {
+    MediaDevice* device;
+    int pipeline;
+
+    // Runs on whichever thread posts the message: the few messages the device uses are handed
+    // to the user-interface thread, all of them are taken off the bus.
+    static GstBusSyncReply post(GstBus*, GstMessage* message, gpointer data) {
+        switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ERROR:
+        case GST_MESSAGE_EOS:
+        case GST_MESSAGE_ASYNC_DONE:
+            break;
+        default:
+            return GST_BUS_DROP;
+        }
+        auto* link = static_cast<BusLink*>(data);
+        MediaDevice* device = link->device;
+        const int pipeline = link->pipeline;
+        const int serial = device->m_flushSerial.load();
+        MessageRef ref(gst_message_ref(message), gst_message_unref);
+        QMetaObject::invokeMethod(
+            device, [device, pipeline, serial, ref] { device->onBusMessage(pipeline, serial, ref.get()); },
+            Qt::QueuedConnection);
+        return GST_BUS_DROP;
+    }
+    static void free(gpointer data) { delete static_cast<BusLink*>(data); }
+};
 
 MediaDevice::MediaDevice(QObject* parent) : QObject(parent) {}
 
-MediaDevice::~MediaDevice() { Close(); }
-
-void MediaDevice::setVideoSink(QVideoSink* sink) {
-    m_videoSink = sink;
-    if (m_player) m_player->setVideoSink(sink);
+MediaDevice::~MediaDevice() {
+    Close();
+    releasePipeline();
 }
 
-MediaMode MediaDevice::Mode() const {
-    if (!m_open || !m_player) return MediaMode::NotReady;
-    switch (m_player->mediaStatus()) {
-    case QMediaPlayer::NoMedia:
-    case QMediaPlayer::LoadingMedia:
-    case QMediaPlayer::InvalidMedia:
-        return MediaMode::NotReady;
-    default:
-        break;
-    }
-    switch (m_player->playbackState()) {
-    case QMediaPlayer::PlayingState:
-        return MediaMode::Playing;
-    case QMediaPlayer::PausedState:
-        return MediaMode::Paused;
-    case QMediaPlayer::StoppedState:
-        break;
-    }
-    return MediaMode::Stopped;
+void MediaDevice::setPictureSize(QSize size) {
+    m_pictureSize = size;
+    if (m_output) m_output->setArea(size);
 }
 
-qint64 MediaDevice::Position() const { return m_open && m_player ? m_player->position() : 0; }
+void MediaDevice::exposePicture() {
+    if (m_output) m_output->expose();
+}
 
-qint64 MediaDevice::Length() const { return m_open && m_player ? m_player->duration() : 0; }
+quint64 MediaDevice::FramesShown() const { return m_output ? m_output->frames() : 0; }
+
+QSize MediaDevice::VideoSize() const { return m_output && m_caps.hasVideo ? m_output->videoSize() : QSize(); }
+
+MediaMode MediaDevice::Mode() const { return m_open ? m_mode : MediaMode::NotReady; }
+
+qint64 MediaDevice::queryPosition() const {
+    gint64 ns = 0;
+    if (m_pipeline && gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &ns)) m_lastPosition = toMs(ns);
+    return m_lastPosition;
+}
+
+qint64 MediaDevice::Position() const {
+    if (!m_open) return 0;
+    if (m_atEnd) return m_endPosition;
+    if (m_seekTarget >= 0) return m_seekTarget;
+    const qint64 p = queryPosition();
+    return m_length > 0 ? qMin(p, m_length) : p;
+}
+
+qint64 MediaDevice::Length() const { return m_open ? m_length : 0; }
 
 bool MediaDevice::requireOpen() const {
     if (m_opening) return false;
@@ -95,98 +127,107 @@ void MediaDevice::Open() {
     Close();
 
     m_opening = true;
+    m_loaded = false;
     m_openFailed = false;
     m_openError = MediaError::None;
     m_openReason.clear();
 
-    auto* player = new QMediaPlayer(this);
-    player->setAudioOutput(new QAudioOutput(player));
-    if (m_videoSink) player->setVideoSink(m_videoSink);
-    connect(player, &QMediaPlayer::errorOccurred, this, &MediaDevice::onError);
-    connect(player, &QMediaPlayer::mediaStatusChanged, this, &MediaDevice::onStatus);
-    m_player = player;
-
-    if (!m_fileName.isEmpty())
-        player->setSource(QUrl::fromLocalFile(QFileInfo(m_fileName).absoluteFilePath()));
-    const bool loaded = !m_fileName.isEmpty() && waitForLoad();
+    QString why;
+    bool loaded = false;
+    if (m_fileName.isEmpty()) {
+        // Nothing to open: no reason of the media system's own.
+    } else if (!startMediaSystem(&why)) {
+        m_openReason = why;
+    } else {
+        const QByteArray uri = QUrl::fromLocalFile(QFileInfo(m_fileName).absoluteFilePath()).toEncoded();
+        m_output = std::make_unique<VideoOutput>(m_window, m_pictureSize);
+        m_media = std::make_unique<MediaPipeline>(uri, *m_output, m_pictureSize);
+        m_pipeline = m_media->element();
+        if (m_pipeline) {
+            GstBus* bus = gst_element_get_bus(m_pipeline);
+            gst_bus_set_sync_handler(bus, &BusLink::post, new BusLink{this, ++m_pipelineId}, &BusLink::free);
+            gst_object_unref(bus);
+            loaded = waitForLoad();
+        } else {
+            m_openReason = m_media->why();
+        }
+    }
     m_opening = false;
 
     if (!loaded) {
         const MediaError error = m_openError == MediaError::None ? MediaError::Unknown : m_openError;
         const QString reason = m_openReason.isEmpty() ? unknownErrorText() : m_openReason;
-        releasePlayer();
+        releasePipeline();
         setResult(error, reason);
         throw EMCIDeviceError(reason);
     }
 
     m_open = true;
     m_deviceId = nextDeviceId();
+    const int videoStreams = m_media->videoStreams();
+    gint64 ns = 0;
+    m_length = gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &ns) ? toMs(ns) : 0;
     m_caps = MediaCapabilities{};
     m_caps.canPlay = true;
-    m_caps.hasVideo = player->hasVideo();
+    m_caps.hasVideo = videoStreams > 0;
     m_caps.canStep = m_caps.hasVideo;
+    m_mode = MediaMode::Stopped;
+    m_atEnd = false;
+    m_seekTarget = -1;
+    m_lastPosition = 0;
     m_notify = MediaNotify::None;
     m_notifyPending = false;
     setResult(MediaError::None);
 }
 
-// Serves the event queue until the medium is loaded or has failed. Socket reads and user input
-// wait for later, so no receive cycle and no click starts inside an open; timers are served.
+// Brings the medium to a stand at its start, serving the event queue meanwhile. Socket reads and
+// user input wait for later, so no receive cycle and no click starts inside an open; timers are
+// served.
 bool MediaDevice::waitForLoad() {
-    auto settled = [this] {
-        if (!m_player) return true;
-        const auto status = m_player->mediaStatus();
-        return m_openFailed || status == QMediaPlayer::LoadedMedia || status == QMediaPlayer::InvalidMedia ||
-               status == QMediaPlayer::NoMedia;
-    };
-    if (!settled()) {
-        QuietLoop loop;
-        connect(m_player, &QMediaPlayer::mediaStatusChanged, &loop, [&] {
-            if (settled()) loop.quit();
-        });
-        connect(m_player, &QMediaPlayer::errorOccurred, &loop, &QEventLoop::quit);
-        if (!loop.execFor(kOpenTimeoutMs) && !settled()) {
+    const GstStateChangeReturn r = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (r == GST_STATE_CHANGE_NO_PREROLL) return true;
+    if (r == GST_STATE_CHANGE_FAILURE) {
+        // The reason is already on its way: the bus messages posted so far are handled now.
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        if (!m_openFailed) m_openReason.clear();
+        return false;
+    }
+    if (r == GST_STATE_CHANGE_ASYNC) QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    if (r == GST_STATE_CHANGE_ASYNC && !m_loaded && !m_openFailed) {
+        QuietLoop wait;
+        m_openWait = &wait;
+        const bool settled = wait.execFor(kOpenTimeoutMs);
+        m_openWait = nullptr;
+        if (!settled && !m_loaded && !m_openFailed) {
             trace(m_fileName, QStringLiteral("not loaded after %1 ms").arg(kOpenTimeoutMs));
             return false;
         }
     }
-    return !m_openFailed && m_player->mediaStatus() == QMediaPlayer::LoadedMedia;
+    return !m_openFailed;
 }
 
-// The media system lets the file go at once; the player object itself goes at the next turn of
-// the event loop, so that a close reached from one of its own signals is safe.
-void MediaDevice::releasePlayer() {
-    QMediaPlayer* player = m_player;
-    m_player = nullptr;
-    if (!player) return;
-    player->disconnect(this);
-    player->setSource(QUrl());
-    player->setVideoSink(nullptr);
-    player->deleteLater();
+// The pipeline goes at once, and the file with it; messages it had posted are dropped.
+void MediaDevice::releasePipeline() {
+    ++m_pipelineId;
+    m_media.reset();
+    m_pipeline = nullptr;
+    m_output.reset();
 }
 
 void MediaDevice::Close() {
     if (m_opening || !m_open) return;
-    releasePlayer();
+    releasePipeline();
     m_open = false;
     m_deviceId = 0;
     m_caps = MediaCapabilities{};
+    m_mode = MediaMode::NotReady;
     m_notifyPending = false;
     setResult(MediaError::None);
 }
 
-// The end of the medium: reported as such, or a stopped medium standing at its length (after
-// Next, or a media system that does not report the end).
-bool MediaDevice::atEnd() const {
-    if (m_player->mediaStatus() == QMediaPlayer::EndOfMedia) return true;
-    if (m_player->playbackState() != QMediaPlayer::StoppedState) return false;
-    const qint64 length = m_player->duration();
-    return length > 0 && m_player->position() >= length - kEndToleranceMs;
-}
-
 void MediaDevice::Play() {
     if (!requireOpen()) return;
-    if (atEnd()) {
+    if (m_atEnd) {
         if (!m_autoRewind) {
             // Nothing is left to play.
             setResult(MediaError::None);
@@ -197,12 +238,16 @@ void MediaDevice::Play() {
     startPlaying();
 }
 
+// A playing medium plays on: setting the state it is in changes nothing.
 void MediaDevice::startPlaying() {
     if (m_notifyPending) deliver(MediaNotify::Superseded);
-    // A playing medium plays on: the media system ignores a play while playing.
-    m_player->play();
+    const bool refused = gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE;
+    m_mode = MediaMode::Playing;
     m_notifyPending = true;
-    setResult(MediaError::None);
+    if (refused)
+        setResult(MediaError::Unknown, QStringLiteral("The device did not play"));
+    else
+        setResult(MediaError::None);
 }
 
 void MediaDevice::Pause() {
@@ -221,7 +266,10 @@ void MediaDevice::Pause() {
 
 void MediaDevice::PauseOnly() {
     if (!requireOpen()) return;
-    if (m_player->playbackState() == QMediaPlayer::PlayingState) m_player->pause();
+    if (m_mode == MediaMode::Playing) {
+        gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        m_mode = MediaMode::Paused;
+    }
     setResult(MediaError::None);
 }
 
@@ -235,37 +283,47 @@ void MediaDevice::Resume() {
     startPlaying();
 }
 
-// Stopping resets the media system's position to the start; the seek makes sure of it for a
-// medium that had already stopped at its end.
-void MediaDevice::stopAt(qint64 position) {
+void MediaDevice::seekTo(qint64 position) {
+    m_flushSerial.fetch_add(1);
+    m_seekTarget = position;
+    gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                            position * GST_MSECOND);
+}
+
+// Held at a position, stopped.
+void MediaDevice::stopAt(qint64 position, bool atEnd) {
     if (m_notifyPending) deliver(MediaNotify::Aborted);
-    m_player->stop();
-    m_player->setPosition(position);
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    seekTo(position);
+    m_mode = MediaMode::Stopped;
+    m_atEnd = atEnd;
+    m_endPosition = m_length;
     setResult(MediaError::None);
 }
 
 void MediaDevice::Rewind() {
     if (!requireOpen()) return;
-    stopAt(0);
+    stopAt(0, false);
 }
 
 void MediaDevice::Stop() {
     if (!requireOpen()) return;
-    stopAt(0);
+    stopAt(0, false);
 }
 
+// The picture shows the last frame.
 void MediaDevice::Next() {
     if (!requireOpen()) return;
-    stopAt(m_player->duration());
+    stopAt(qMax<qint64>(0, m_length - frameMs()), true);
 }
 
 void MediaDevice::Previous() {
     if (!requireOpen()) return;
-    stopAt(0);
+    stopAt(0, false);
 }
 
 qint64 MediaDevice::frameMs() const {
-    const double rate = m_player->metaData().value(QMediaMetaData::VideoFrameRate).toDouble();
+    const double rate = m_output ? m_output->frameRate() : 0;
     return rate > 0 ? qMax<qint64>(1, qRound64(1000.0 / rate)) : kDefaultFrameMs;
 }
 
@@ -275,9 +333,12 @@ void MediaDevice::stepBy(qint64 delta) {
         return;
     }
     if (m_notifyPending) deliver(MediaNotify::Aborted);
+    const qint64 from = Position();
     // A held medium shows the frame it stands on.
-    if (m_player->playbackState() != QMediaPlayer::PausedState) m_player->pause();
-    m_player->setPosition(qBound<qint64>(0, m_player->position() + delta, m_player->duration()));
+    if (m_mode != MediaMode::Paused) gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    m_mode = MediaMode::Paused;
+    m_atEnd = false;
+    seekTo(qBound<qint64>(0, from + delta, m_length));
     setResult(MediaError::None);
 }
 
@@ -312,33 +373,58 @@ void MediaDevice::deliver(MediaNotify kind) {
     Q_EMIT notified(kind);
 }
 
-void MediaDevice::onStatus(QMediaPlayer::MediaStatus status) {
-    if (status == QMediaPlayer::EndOfMedia && m_notifyPending) deliver(MediaNotify::Successful);
+void MediaDevice::onBusMessage(int pipeline, int flushSerial, GstMessage* message) {
+    if (pipeline != m_pipelineId || !m_pipeline) return;
+    const bool current = flushSerial == m_flushSerial.load();
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR:
+        onError(message);
+        break;
+    case GST_MESSAGE_EOS:
+        if (current) onEndOfStream();
+        break;
+    case GST_MESSAGE_ASYNC_DONE:
+        if (m_opening) m_loaded = true;
+        if (current) m_seekTarget = -1;
+        break;
+    default:
+        break;
+    }
+    if (m_openWait && (m_loaded || m_openFailed)) m_openWait->quit();
 }
 
 // While opening, the first failure is the reason the open gives. Later, a failure ends the
-// play: the media system may leave its state at playing although nothing plays (a missing
-// plug-in does that), so the medium is stopped, at the next turn of the event loop rather than
-// inside the media system's own signal.
-void MediaDevice::onError(QMediaPlayer::Error error, const QString& text) {
+// play: the medium stands stopped, and a later play starts it again.
+void MediaDevice::onError(GstMessage* message) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    const QString text = error && error->message ? QString::fromUtf8(error->message) : QString();
+    const MediaError kind = error ? errorKind(error) : MediaError::Unknown;
+    if (error) g_error_free(error);
     if (m_opening) {
         if (!m_openFailed) {
             m_openFailed = true;
-            m_openError = fromPlayerError(error);
+            m_openError = kind;
             m_openReason = text;
         }
         return;
     }
     const QString reason = text.isEmpty() ? unknownErrorText() : text;
     trace(m_fileName, reason);
-    setResult(fromPlayerError(error), reason);
-    QPointer<QMediaPlayer> player = m_player;
-    QMetaObject::invokeMethod(
-        this,
-        [this, player] {
-            if (!player || player != m_player) return;
-            if (player->playbackState() != QMediaPlayer::StoppedState) player->stop();
-            if (m_notifyPending) deliver(MediaNotify::Failure);
-        },
-        Qt::QueuedConnection);
+    setResult(kind, reason);
+    gst_element_set_state(m_pipeline, GST_STATE_READY);
+    m_mode = MediaMode::Stopped;
+    m_seekTarget = -1;
+    m_lastPosition = 0;
+    if (m_notifyPending) deliver(MediaNotify::Failure);
+}
+
+void MediaDevice::onEndOfStream() {
+    if (m_mode != MediaMode::Playing) return;
+    const qint64 reached = queryPosition();
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    m_mode = MediaMode::Stopped;
+    m_atEnd = true;
+    m_endPosition = reached <= 0 || reached >= m_length - kEndToleranceMs ? m_length : reached;
+    if (m_notifyPending) deliver(MediaNotify::Successful);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// One media device: a medium opened from a file and played through Qt Multimedia, with the
+// One media device: a medium opened from a file and played by a GStreamer pipeline, with the
 // semantics the panel relies on. Open waits until the medium is loaded; play, pause and resume
 // return at once and the medium plays on its own; a play that finds the medium at its end
 // rewinds it first (AutoRewind). Failures of play, pause and seek raise nothing: they are kept
@@ -7,12 +7,17 @@
 
 #include "media/mediatypes.h"
 
-#include <QMediaPlayer>
 #include <QObject>
-#include <QPointer>
+#include <QSize>
 #include <QString>
+#include <atomic>
+#include <memory>
 
-class QVideoSink;
+class MediaPipeline;
+class QuietLoop;
+class VideoOutput;
+typedef struct _GstElement GstElement;
+typedef struct _GstMessage GstMessage;
 
 class MediaDevice : public QObject {
     Q_OBJECT
@@ -24,8 +29,17 @@ public:
     void setFileName(const QString& path) { m_fileName = path; }
     bool AutoRewind() const { return m_autoRewind; }
     void setAutoRewind(bool on) { m_autoRewind = on; }
-    // Where video frames go; none for a device without a display. Kept across opens.
-    void setVideoSink(QVideoSink* sink);
+    // The native window the video is drawn in, 0 for none (the frames are then taken in time
+    // and not drawn). Kept for the following opens.
+    void setVideoWindow(quintptr window) { m_window = window; }
+    // The size of the picture in that window: the video is scaled into it keeping its aspect.
+    void setPictureSize(QSize size);
+    // Draws the last frame again (the window was uncovered).
+    void exposePicture();
+    // Frames that have reached the video's sink since the open; the size of the video as decoded
+    // (empty without video).
+    quint64 FramesShown() const;
+    QSize VideoSize() const;
 
     bool isOpen() const { return m_open; }
     bool isOpening() const { return m_opening; }
@@ -66,24 +80,32 @@ Q_SIGNALS:
     void notified(MediaNotify kind);
 
 private:
+    struct BusLink;
     bool requireOpen() const;
-    bool atEnd() const;
     bool waitForLoad();
-    void releasePlayer();
+    void releasePipeline();
     void startPlaying();
-    void stopAt(qint64 position);
+    void stopAt(qint64 position, bool atEnd);
+    void seekTo(qint64 position);
     void stepBy(qint64 delta);
     qint64 frameMs() const;
+    qint64 queryPosition() const;
     void setResult(MediaError error, const QString& message = QString());
     void deliver(MediaNotify kind);
-    void onError(QMediaPlayer::Error error, const QString& text);
-    void onStatus(QMediaPlayer::MediaStatus status);
+    void onBusMessage(int pipeline, int flushSerial, GstMessage* message);
+    void onError(GstMessage* message);
+    void onEndOfStream();
 
     QString m_fileName;
     bool m_autoRewind = true;
-    QPointer<QVideoSink> m_videoSink;
+    quintptr m_window = 0;
+    QSize m_pictureSize;
 
-    QPointer<QMediaPlayer> m_player;
+    std::unique_ptr<VideoOutput> m_output;  // outlives the pipeline, which draws through it
+    std::unique_ptr<MediaPipeline> m_media;
+    GstElement* m_pipeline = nullptr;       // m_media's
+    int m_pipelineId = 0;                // messages of an older pipeline are dropped
+    std::atomic<int> m_flushSerial{0};   // messages from before the latest seek are stale
     bool m_open = false;
     bool m_opening = false;
     int m_deviceId = 0;
@@ -93,7 +115,16 @@ private:
     MediaNotify m_notify = MediaNotify::None;
     bool m_notifyPending = false;
 
-    // The first failure reported while opening.
+    MediaMode m_mode = MediaMode::NotReady;
+    qint64 m_length = 0;
+    bool m_atEnd = false;        // stopped at the end of the medium
+    qint64 m_endPosition = 0;    // where it ended
+    qint64 m_seekTarget = -1;    // a seek under way, until it is done
+    mutable qint64 m_lastPosition = 0;
+
+    // The open under way: its wait, whether the medium is ready, and its first failure.
+    QuietLoop* m_openWait = nullptr;
+    bool m_loaded = false;
     bool m_openFailed = false;
     MediaError m_openError = MediaError::None;
     QString m_openReason;

@@ -1,12 +1,13 @@
 #include "media/mediaplayer.h"
 
+#include "media/barbutton.h"
+#include "media/videopicture.h"
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
-#include <QToolButton>
-#include <QVideoWidget>
 #include <cstdio>
 
 namespace {
@@ -77,7 +78,7 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent) {
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
     for (const ButtonInfo& info : kButtons) {
-        auto* b = new QToolButton(this);
+        auto* b = new TMPButton(this);
         b->setObjectName(QString::fromLatin1(info.objectName));
         b->setAccessibleName(QString::fromLatin1(info.name));
         b->setIcon(buttonIcon(style(), info.button));
@@ -85,7 +86,7 @@ TMediaPlayer::TMediaPlayer(QWidget* parent) : QWidget(parent) {
         b->setFixedWidth(kButtonWidth);
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
         const MPButton button = info.button;
-        connect(b, &QToolButton::clicked, this, [this, button] { press(button); });
+        connect(b, &TMPButton::clicked, this, [this, button] { press(button); });
         row->addWidget(b);
         m_buttons[static_cast<int>(info.button)] = b;
     }
@@ -103,7 +104,7 @@ void TMediaPlayer::setDisplay(QWidget* display) {
     if (display == m_display) return;
     if (m_display) m_display->removeEventFilter(this);
     delete m_video;
-    m_device.setVideoSink(nullptr);
+    m_device.setVideoWindow(0);
     m_display = display;
     if (!display) return;
     display->installEventFilter(this);
@@ -112,23 +113,22 @@ void TMediaPlayer::setDisplay(QWidget* display) {
     m_video->setVisible(m_device.Capabilities().hasVideo);
 }
 
-// The picture is made at the first open: making it starts the media system, which costs a
-// noticeable part of the program's start-up, and a panel without a video never needs it.
+// The picture is made at the first open: a panel without a video never needs it. Its window is
+// the video's from the next open on.
 void TMediaPlayer::makeVideo() {
     if (m_video || !m_display) return;
-    m_video = new QVideoWidget(m_display);
-    // Clicks on the video belong to the display (it has a double-click of its own).
-    m_video->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_video = new TVideoPicture(m_display);
     m_video->setVisible(false);
     m_video->lower();
-    m_device.setVideoSink(m_video->videoSink());
+    connect(m_video, &TVideoPicture::exposed, this, [this] { m_device.exposePicture(); });
+    // Placed before its native window is made, which then has the picture's size from the start.
     placeVideo();
+    m_device.setVideoWindow(m_video->drawingWindow());
 }
-
-QVideoSink* TMediaPlayer::videoSink() const { return m_video ? m_video->videoSink() : nullptr; }
 
 void TMediaPlayer::Open() {
     makeVideo();
+    if (m_video) m_device.setVideoWindow(m_video->drawingWindow());
     try {
         m_device.Open();
     } catch (const EPainelError&) {
@@ -188,7 +188,7 @@ void TMediaPlayer::run(MPButton button) {
 
 void TMediaPlayer::setLook(BarLook look) {
     const ButtonStates states = enabledButtons(look, m_device.Capabilities());
-    for (int i = 0; i < kMPButtonCount; ++i) m_buttons[i]->setEnabled(states[i]);
+    for (int i = 0; i < kMPButtonCount; ++i) m_buttons[i]->setGreyed(!states[i]);
 }
 
 void TMediaPlayer::onNotified(MediaNotify kind) {
@@ -196,12 +196,14 @@ void TMediaPlayer::onNotified(MediaNotify kind) {
     Q_EMIT notified(kind);
 }
 
-// The video takes the display's whole area above the bar.
+// The video takes the display's whole area above the bar, which stands along the display's
+// bottom edge when it is one of its children (also before the display's layout has placed it).
 void TMediaPlayer::placeVideo() {
     if (!m_video || !m_display) return;
     QRect area = m_display->rect();
-    if (parentWidget() == m_display && !isHidden()) area.setHeight(qMax(0, qMin(area.height(), y())));
+    if (parentWidget() == m_display && !isHidden()) area.setHeight(qMax(0, area.height() - height()));
     m_video->setGeometry(area);
+    m_device.setPictureSize(area.size());
 }
 
 bool TMediaPlayer::event(QEvent* e) {

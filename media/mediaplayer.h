@@ -5,7 +5,8 @@
 //
 // The bar's buttons run the device operation of the same name and grey themselves after the
 // device's capabilities and the last press; the program's own calls leave the bar as it is,
-// and a completion notice that finds the device stopped gives it the stopped look. An error a
+// and a completion notice that finds the device stopped gives it the stopped look. A greyed
+// button still runs its operation when pressed: the look never blocks a press. An error a
 // press raises goes to the error handler, never out into the event loop.
 
 #include "config/errors.h"
@@ -19,9 +20,8 @@
 #include <array>
 #include <functional>
 
-class QAbstractButton;
-class QVideoSink;
-class QVideoWidget;
+class TMPButton;
+class TVideoPicture;
 
 class TMediaPlayer : public QWidget {
     Q_OBJECT
@@ -68,8 +68,10 @@ public:
 
     // Receives the errors that the bar's presses raise.
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }
-    // The frames drawn on the Display; none without a Display, nor before the first Open.
-    QVideoSink* videoSink() const;
+    // Frames of the video that have reached the picture since the last Open (drawn on the
+    // Display when the platform has native windows), and the size of the video as decoded.
+    quint64 FramesShown() const { return m_device.FramesShown(); }
+    QSize VideoSize() const { return m_device.VideoSize(); }
 
 Q_SIGNALS:
     void notified(MediaNotify kind);
@@ -87,8 +89,8 @@ private:
     void onNotified(MediaNotify kind);
 
     MediaDevice m_device;
-    std::array<QAbstractButton*, kMPButtonCount> m_buttons{};
+    std::array<TMPButton*, kMPButtonCount> m_buttons{};
     QPointer<QWidget> m_display;
-    QPointer<QVideoWidget> m_video;
+    QPointer<TVideoPicture> m_video;
     ErrorHandler m_onError;
 };

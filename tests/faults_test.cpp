@@ -7,7 +7,6 @@
 #include "db/database.h"
 #include "display/errorreport.h"
 #include "display/panel.h"
-#include "media/mediabackend.h"
 #include "media/mediaplayer.h"
 #include "tests/support/cyclefixture.h"
 #include "tests/support/firebird.h"
@@ -30,10 +29,7 @@ namespace {
 
 class FaultsTest : public CycleFixture {
 protected:
-    static void SetUpTestSuite() {
-        selectMediaBackend();
-        ensureApp();
-    }
+    static void SetUpTestSuite() { ensureApp(); }
 
     // Sends a call and waits until it has been spoken (the call is on the panels by then).
     void call(const QByteArray& message) {

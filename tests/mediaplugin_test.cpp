@@ -9,7 +9,6 @@
 #include "tests/support/tempdir.h"
 #include "tools/testmedia.h"
 
-#include <QMediaPlayer>
 #include <gtest/gtest.h>
 
 namespace {

@@ -156,8 +156,8 @@ extra=$(comm -23 <(sort <<<"$contents") <(sort <<<"$expected"))
 # --- control: fields, dependencies, conffiles, maintainer scripts --------------------------
 depends=$(dpkg-deb -f "$deb" Depends)
 names=$(tr ',' '\n' <<<"$depends" | sed -E 's/^ *//; s/[ (].*$//')
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6 libqt6multimediawidgets6 \
-         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav \
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libgstreamer1.0-0 libgstreamer-plugins-base1.0-0 \
+         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-x \
          libespeak-ng1 espeak-ng-data libfbclient2 fonts-liberation; do
   grep -qx "$p" <<<"$names" || fail "Depends lacks $p: $depends"
 done

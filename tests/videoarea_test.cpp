@@ -1,12 +1,14 @@
 // The video beside the call, through the main window: paused during a call, resumed after it,
 // looped by the replay timer, reopened by a double-click.
 
+#include "db/callsquery.h"
 #include "media/mediaplayer.h"
 #include "display/panel.h"
 #include "tests/support/startupfixture.h"
 #include "tests/support/station.h"
 #include "tools/testmedia.h"
 
+#include <QAbstractItemModel>
 #include <QTest>
 #include <QTimer>
 
@@ -72,11 +74,22 @@ TEST_F(VideoAreaTest, ADoubleClickReopensTheVideoStandingAtItsBeginning) {
     EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
 }
 
+// The refresh has no speech to look in on: the video is seen while the calls list is re-read.
 TEST_F(VideoAreaTest, ARefreshPausesAndResumesTheVideoToo) {
     startWithVideo("N", 6);
-    ASSERT_TRUE(sendCall(port, "refresh"));
     QTest::qWait(300);
-    EXPECT_EQ(video->Mode(), MediaMode::Playing);
+    QVector<MediaMode> modesAtRequery;
+    qint64 positionAtRequery = -1;
+    QObject::connect(window->GUICHELISTA.get(), &QAbstractItemModel::modelReset, [&] {
+        modesAtRequery.append(video->Mode());
+        positionAtRequery = video->Position();
+    });
+    ASSERT_TRUE(sendCall(port, "refresh"));
+    QTRY_VERIFY_WITH_TIMEOUT(!modesAtRequery.isEmpty(), 5000);
+    for (const MediaMode mode : std::as_const(modesAtRequery)) EXPECT_EQ(mode, MediaMode::Paused);
+    QTRY_COMPARE_WITH_TIMEOUT(video->Mode(), MediaMode::Playing, 5000);
+    EXPECT_GE(video->Position(), positionAtRequery - 50);
+    EXPECT_LT(video->Position(), positionAtRequery + 1500);
     EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
 }
 

@@ -6,7 +6,8 @@ set -euo pipefail
 PACKAGES=(
   openbox libxcb1-dev lintian man-db bsdextrautils
   g++ cmake ninja-build pkg-config googletest libgtest-dev
-  qt6-base-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev libgl-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-x
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libespeak-ng-dev espeak-ng-data espeak-ng

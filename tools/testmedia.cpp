@@ -105,7 +105,9 @@ bool writeChimeWav(const QString& path, int durationMs, QString* why) {
 
 QString ffmpegProgram() { return QStandardPaths::findExecutable(QStringLiteral("ffmpeg")); }
 
-bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* why) {
+namespace {
+
+bool runFfmpeg(const QString& path, int seconds, bool withSound, QSize size, QString* why) {
     const QString ffmpeg = ffmpegProgram();
     if (ffmpeg.isEmpty()) {
         setWhy(why, QStringLiteral("ffmpeg is not installed"));
@@ -115,7 +117,7 @@ bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* w
     QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                      QStringLiteral("-y"),       QStringLiteral("-f"),        QStringLiteral("lavfi"),
                      QStringLiteral("-i"),
-                     QStringLiteral("testsrc=duration=%1:size=320x240:rate=25").arg(length)};
+                     QStringLiteral("testsrc=duration=%1:size=%2x%3:rate=25").arg(length).arg(size.width()).arg(size.height())};
     if (withSound)
         args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
              << QStringLiteral("sine=frequency=440:duration=%1").arg(length) << QStringLiteral("-c:a")
@@ -136,6 +138,16 @@ bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* w
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* why) {
+    return runFfmpeg(path, seconds, withSound, QSize(320, 240), why);
+}
+
+bool writeTestVideo(const QString& path, int seconds, QSize size, QString* why) {
+    return runFfmpeg(path, seconds, false, size, why);
 }
 
 }  // namespace testmedia

@@ -4,6 +4,7 @@
 // Media video in an ASF file), made by ffmpeg.
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 namespace testmedia {
@@ -19,5 +20,7 @@ QString ffmpegProgram();
 // A moving test pattern, 320 x 240 at 25 frames per second, in WMV. With sound, a steady tone
 // goes with it. False, with the reason in why, when ffmpeg is missing or fails.
 bool writeTestVideo(const QString& path, int seconds, bool withSound, QString* why = nullptr);
+// The same pattern at another size, without sound.
+bool writeTestVideo(const QString& path, int seconds, QSize size, QString* why = nullptr);
 
 }  // namespace testmedia
