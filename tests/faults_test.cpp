@@ -52,28 +52,34 @@ pid_t serverPid(const QString& root) {
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
 }
 
-// Starts the test's own server and makes a database on it with three calls today.
-FbServer serverWithCalls(OwnServer& own, const QString& file, QString* name) {
-    const FbServer server = own.start();
-    *name = server.databaseName(file);
-    FbSession station = FbSession::create(*name, server.params());
-    station.createSchema();
-    station.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
-    for (int i = 1; i <= 3; ++i) station.addCall({.indice = i, .codigopac = i, .guiche = 1, .senha = i, .order = i});
-    return server;
-}
+// The panel reading its calls list from a Firebird server of the test's own, with three calls
+// today, after one call handled while the server was well.
+class ServerFaultsTest : public FaultsTest {
+protected:
+    void SetUp() override {
+        FaultsTest::SetUp();
+        if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
+            GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
+        server = own.start();
+        const QString name = server.databaseName(dir.file(QStringLiteral("fatura.FDB")));
+        {
+            FbSession station = FbSession::create(name, server.params());
+            station.createSchema();
+            station.addCounter(1, QStringLiteral("CAIXA"), QStringLiteral("CX"));
+            for (int i = 1; i <= 3; ++i)
+                station.addCall({.indice = i, .codigopac = i, .guiche = 1, .senha = i, .order = i});
+        }
+        useDatabase(name, server.params());
+        startPanel({"0", "1", "N", "S"});
+        ASSERT_EQ(window->GUICHELISTA->rowCount(), 3);
+    }
 
-TEST_F(FaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
-    if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
-        GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
     const QString root = dir.file(QStringLiteral("server"));
-    OwnServer own(root);
-    QString name;
-    const FbServer server = serverWithCalls(own, dir.file(QStringLiteral("fatura.FDB")), &name);
-    useDatabase(name, server.params());
-    startPanel({"0", "1", "N", "S"});
-    ASSERT_EQ(window->GUICHELISTA->rowCount(), 3);
+    OwnServer own{root};
+    FbServer server;
+};
 
+TEST_F(ServerFaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
     call("MD*7ANTES");
     settle();
     EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
@@ -115,18 +121,9 @@ TEST_F(FaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
 // nothing, as with a hung server, a host that lost power or a cut cable. Every call is still shown
 // and spoken, the panel never stands still for much longer than the database bound, and once the
 // server answers again the list is back at the next re-query.
-TEST_F(FaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
-    if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")))
-        GTEST_SKIP() << "no Firebird server program (/usr/sbin/firebird, package firebird3.0-server)";
-    const QString root = dir.file(QStringLiteral("server"));
-    OwnServer own(root);
-    QString name;
-    const FbServer server = serverWithCalls(own, dir.file(QStringLiteral("fatura.FDB")), &name);
-    useDatabase(name, server.params());
-    startPanel({"0", "1", "N", "S"});
+TEST_F(ServerFaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
     constexpr qint64 kBoundMs = 2000;
     window->Fatura->setTimeout(std::chrono::milliseconds(kBoundMs));
-    ASSERT_EQ(window->GUICHELISTA->rowCount(), 3);
     call("MD*7ANTES");
     settle();
 
