@@ -2,8 +2,8 @@
 
 #include "app/servicenotifier.h"
 #include "app/stopsignals.h"
-#include "config/errors.h"
-#include "display/errorreport.h"
+#include "base/errors.h"
+#include "display/messageboxreport.h"
 #include "display/tprincipal.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "bench/benchsupport.h"
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "tests/support/firebird.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "bench/benchsupport.h"
 #include "calls/grammar.h"
-#include "config/errors.h"
+#include "base/errors.h"
 
 #include <chrono>
 #include <cstdio>

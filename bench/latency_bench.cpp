@@ -20,7 +20,7 @@
 
 #include "bench/benchsupport.h"
 #include "calls/grammar.h"
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "db/callsquery.h"
 #include "display/callsgrid.h"
 #include "display/panel.h"

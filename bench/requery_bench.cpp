@@ -4,7 +4,7 @@
 //
 //   requery_bench [runs]      (default 15 timed re-queries per figure, after 2 warm-ups)
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/transaction.h"

@@ -5,7 +5,7 @@
 
 #include "bench/benchsupport.h"
 #include "calls/espeakvoice.h"
-#include "config/errors.h"
+#include "base/errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "calls/espeakvoice.h"
 
 #include "calls/naturalreading.h"
-#include "config/errors.h"
+#include "base/errors.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "calls/destinations.h"
 #include "calls/textpos.h"
-#include "config/intrule.h"
+#include "base/intrule.h"
 
 using textpos::concat;
 using textpos::from;

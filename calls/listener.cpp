@@ -1,6 +1,6 @@
 #include "calls/listener.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 #include <QScopeGuard>
 #include <QSocketNotifier>

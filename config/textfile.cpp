@@ -1,7 +1,7 @@
 #include "config/textfile.h"
 
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "db/columns.h"
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 
 #include <cstring>
 

@@ -15,7 +15,7 @@
 // When [sgbd] fatura is empty, start-up calls discard(): from then on every open of the calls
 // list fails with "Database not assigned". At the end of the run the destructor detaches.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/boundedattach.h"
 #include "db/callwatchdog.h"
 #include "db/fbstatus.h"

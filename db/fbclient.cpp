@@ -1,6 +1,6 @@
 #include "db/fbclient.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 #include <QFileInfo>
 #include <dlfcn.h>

@@ -1,7 +1,7 @@
 #include "db/fbstatus.h"
 
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "db/fbclient.h"
 
 #include <QStringDecoder>

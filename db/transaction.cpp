@@ -1,6 +1,6 @@
 #include "db/transaction.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/fbclient.h"
 
 #include <algorithm>

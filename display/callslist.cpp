@@ -1,7 +1,7 @@
 // The main window's calls list: the database connection and the list of today's calls.
 
 #include "config/credentials.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "display/tprincipal.h"

@@ -2,8 +2,8 @@
 
 #include "calls/listener.h"
 #include "calls/pausa.h"
-#include "config/xinputboxmask.h"
-#include "config/errors.h"
+#include "display/xinputboxmask.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/fbclient.h"

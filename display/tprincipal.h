@@ -3,7 +3,7 @@
 // list, listener, players, timers, database objects) and carries the event handlers.
 
 #include "calls/voice.h"
-#include "display/errorreport.h"
+#include "display/messageboxreport.h"
 
 #include <QString>
 #include <QStringList>

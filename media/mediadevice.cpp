@@ -1,6 +1,6 @@
 #include "media/mediadevice.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "media/gstsystem.h"
 #include "media/mediapipeline.h"
 #include "media/quietloop.h"

@@ -9,7 +9,7 @@
 // button still runs its operation when pressed: the look never blocks a press. An error a
 // press raises goes to the error handler, never out into the event loop.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "media/buttonlook.h"
 #include "media/mediadevice.h"
 #include "media/mediatypes.h"

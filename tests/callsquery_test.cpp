@@ -2,7 +2,7 @@
 // server: what is listed, in which order, how other connections' changes show, how rows are
 // fetched, and every failure's message.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/fbclient.h"

@@ -1,7 +1,7 @@
 // The administrator's encoding tool: the encoder against Descriptografar, the config.ini editing
 // and the tool itself.
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "config/inifile.h"
 #include "config/xcripto.h"
 #include "tests/support/qtprint.h"

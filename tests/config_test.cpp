@@ -1,9 +1,9 @@
 // Configuration rules: the integer rule, the code page, config.ini and configserver.txt.
 
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "config/inifile.h"
-#include "config/intrule.h"
+#include "base/intrule.h"
 #include "config/textfile.h"
 #include "tests/support/tempdir.h"
 

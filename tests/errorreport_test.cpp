@@ -1,7 +1,7 @@
 // The standard error report: the text rule, one box at a time, and handlers that never throw.
 
-#include "config/errors.h"
-#include "display/errorreport.h"
+#include "base/errors.h"
+#include "display/messageboxreport.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/recordingreport.h"
 

@@ -4,7 +4,7 @@
 #include "calls/espeakvoice.h"
 #include "calls/grammar.h"
 #include "calls/voice.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "tests/support/qtprint.h"
 #include "tests/support/tempdir.h"
 

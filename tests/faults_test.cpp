@@ -5,7 +5,7 @@
 #include "calls/listener.h"
 #include "db/callsquery.h"
 #include "db/database.h"
-#include "display/errorreport.h"
+#include "base/errorreport.h"
 #include "display/panel.h"
 #include "media/mediaplayer.h"
 #include "tests/support/cyclefixture.h"

@@ -1,7 +1,7 @@
 // The database layer's parts that need no database: loading the client library, the parameter
 // blocks, the fields' display and the record blocks.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/database.h"
 #include "db/fbclient.h"
 #include "db/fields.h"

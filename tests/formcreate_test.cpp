@@ -1,10 +1,10 @@
 // The start-up sequence: every step in order, and where each failure stops it.
 
 #include "calls/listener.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
-#include "display/errorreport.h"
+#include "base/errorreport.h"
 #include "display/memo.h"
 #include "display/panel.h"
 #include "media/mediadevice.h"

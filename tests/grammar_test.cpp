@@ -2,8 +2,8 @@
 
 #include "calls/grammar.h"
 #include "calls/textpos.h"
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "tests/support/qtprint.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The listener on its own: accepting, reading, switching off and on.
 
 #include "calls/listener.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/rawstation.h"
 #include "tests/support/station.h"

@@ -3,7 +3,7 @@
 // bound, the panel's own), the connection is dropped, and a later open connects again. The tests
 // run a server of their own, never the one the other tests share.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "db/transaction.h"

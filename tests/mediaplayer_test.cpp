@@ -1,7 +1,7 @@
 // The media player on the real media system (GStreamer, null audio sink): playback of a sound and
 // a video, the device rules the panel relies on, the failures, and the button bar.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "media/mediaplayer.h"
 #include "media/videopicture.h"
 #include "tests/support/countingdisplay.h"

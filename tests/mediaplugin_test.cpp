@@ -2,7 +2,7 @@
 // ruled out for this whole executable (a plug-in feature of rank NONE is never picked), as on a
 // machine without gstreamer1.0-libav.
 
-#include "config/errors.h"
+#include "base/errors.h"
 #include "media/mediaplayer.h"
 #include "tests/support/mediaapp.h"
 #include "tests/support/mediawait.h"

@@ -1,7 +1,7 @@
 // The key prompt "Entre com a Chave": layout, the keys that close it and those that do not,
 // and the key it hands back.
 
-#include "config/xinputboxmask.h"
+#include "display/xinputboxmask.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/qtprint.h"
 

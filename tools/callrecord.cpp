@@ -1,7 +1,7 @@
 #include "tools/callrecord.h"
 
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "db/database.h"
 #include "db/fbclient.h"
 #include "db/fbstatus.h"

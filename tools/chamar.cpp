@@ -10,7 +10,7 @@
 //           chamar --db servidor/3050:/dados/fatura.FDB 03015A
 
 #include "calls/grammar.h"
-#include "config/errors.h"
+#include "base/errors.h"
 #include "db/fbclient.h"
 #include "tools/callrecord.h"
 #include "tools/sendcall.h"

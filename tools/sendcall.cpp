@@ -1,6 +1,6 @@
 #include "tools/sendcall.h"
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 
 #include <QTcpSocket>
 #include <stdexcept>

@@ -2,7 +2,7 @@
 // encodes back to itself. Text (the same bytes read as UTF-16): one byte per character, "?"
 // exactly for the characters the code page lacks, and what it has decodes back unchanged.
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "tests/fuzz/fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

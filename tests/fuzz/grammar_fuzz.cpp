@@ -6,8 +6,8 @@
 
 #include "calls/destinations.h"
 #include "calls/grammar.h"
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "tests/fuzz/fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,8 +4,8 @@
 // fit); and every 32-bit value written in decimal or as "$" and hexadecimal reads back as itself,
 // and its negation with a sign before "$" too.
 
-#include "config/errors.h"
-#include "config/intrule.h"
+#include "base/errors.h"
+#include "base/intrule.h"
 #include "tests/fuzz/fuzzinput.h"
 
 #include <QRegularExpression>

@@ -3,7 +3,7 @@
 // the key's length and the low bytes of its first two characters count; each position decodes
 // on its own; and whatever the administrator's encoder makes of a text decodes back to it.
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "config/xcripto.h"
 #include "tests/fuzz/fuzzinput.h"
 #include "tools/cripto/credentialencoder.h"

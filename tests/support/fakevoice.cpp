@@ -1,6 +1,6 @@
 #include "tests/support/fakevoice.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 void FakeVoice::Speak(const QString& text, int flags) {
     if (flags != 0) throw EVoiceError(QStringLiteral("unexpected flags"));

@@ -1,7 +1,7 @@
 #pragma once
 // An error report that records what the panel would show in its message boxes.
 
-#include "display/errorreport.h"
+#include "base/errorreport.h"
 
 #include <QStringList>
 

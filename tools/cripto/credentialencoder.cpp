@@ -1,6 +1,6 @@
 #include "tools/cripto/credentialencoder.h"
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "config/inifile.h"
 #include "config/xcripto.h"
 

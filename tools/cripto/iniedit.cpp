@@ -1,6 +1,6 @@
 #include "tools/cripto/iniedit.h"
 
-#include "config/codepage.h"
+#include "base/codepage.h"
 #include "config/textfile.h"
 
 #include <QStringEncoder>

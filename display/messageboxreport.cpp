@@ -1,25 +1,8 @@
-#include "display/errorreport.h"
-
-#include "config/errors.h"
+#include "display/messageboxreport.h"
 
 #include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTimer>
-#include <cstdio>
-
-QString applicationTitle() { return QStringLiteral("Painel de Chamadas"); }
-
-QString errorReportText(const QString& text) {
-    if (!text.isEmpty() && text.back().unicode() > u'.') return text + u'.';
-    return text;
-}
-
-void logError(const QString& text) {
-    QString line = text;
-    line.replace(u'\n', u' ').replace(u'\r', u' ');
-    std::fprintf(stderr, "painel: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
 
 void MessageBoxErrorReport::showError(const QString& text) { show(errorReportText(text), true); }
 
@@ -54,30 +37,4 @@ void MessageBoxErrorReport::showHeld() {
     if (m_held.isEmpty() || (m_busy && m_busy())) return; // the next release tries again
     const QString text = std::exchange(m_held, QString());
     if (!m_open) openBox(text, m_heldStop);
-}
-
-bool guarded(IErrorReport& report, const std::function<void()>& body,
-             const std::function<void()>& onError) {
-    QString text;
-    try {
-        body();
-        return true;
-    } catch (const EPainelError& e) {
-        text = e.text();
-    } catch (const std::exception& e) {
-        text = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        text = QStringLiteral("Erro desconhecido");
-    }
-    if (onError) {
-        try {
-            onError();
-        } catch (const EPainelError& e) {
-            logError(e.text());
-        } catch (const std::exception& e) {
-            logError(QString::fromLocal8Bit(e.what()));
-        }
-    }
-    report.showError(text);
-    return false;
 }

@@ -1,4 +1,4 @@
-#include "config/codepage.h"
+#include "base/codepage.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "config/xinputboxmask.h"
+#include "display/xinputboxmask.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "config/intrule.h"
+#include "base/intrule.h"
 
-#include "config/errors.h"
+#include "base/errors.h"
 
 std::optional<std::int32_t> tryStrToInt(const QString& text) {
     qsizetype i = 0;

@@ -2,8 +2,8 @@
 
 #include "calls/grammar.h"
 #include "calls/listener.h"
-#include "config/codepage.h"
-#include "config/errors.h"
+#include "base/codepage.h"
+#include "base/errors.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
 

@@ -2,7 +2,7 @@
 
 #include "calls/listener.h"
 #include "config/inifile.h"
-#include "config/intrule.h"
+#include "base/intrule.h"
 #include "config/textfile.h"
 #include "display/memo.h"
 #include "display/tprincipal.h"
