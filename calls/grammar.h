@@ -40,8 +40,7 @@ struct PanelChange {
     bool operator==(const PanelChange&) const = default;
 };
 
-// Everything a call message sets. The receive cycle has already set Panel3's font to 140 points
-// and hidden Panel7 before it applies this; a form that leaves them unchanged keeps that state.
+// Everything a call message sets; a panel's member left empty keeps what the panel has.
 struct CallResult {
     CallKind kind = CallKind::Counter;
     PanelChange panel3;   // ticket or name line
@@ -83,9 +82,4 @@ struct CallResult {
 //   announcement = T[4..] + " favor comparecer a recepção".
 // Only a counter call can fail; every other form takes any text, missing positions giving
 // empty pieces.
-//
-// The order in which the cycle applies the result, as the forms run:
-// - counter call: switch the listener off, then parseCall (may throw: nothing else is set), set
-//   xsenha, start the notification, set the panels, repaint, Pausa(pauseSeconds);
-// - every other form: start the notification, then set xsenha and the panels, then repaint.
 CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico);

@@ -1,7 +1,13 @@
 #pragma once
 // The main window Principal: the panel's only window. It owns every component (panels, calls
-// list, listener, players, timers, database objects) and carries the event handlers.
+// list, listener, players, timers, database objects) and carries the event handlers; it is the
+// receive cycle's host (calls/receivecycle.h).
+//
+// Its methods: tprincipal.cpp builds, lays out and wires the window; tprincipal_startup.cpp is the
+// start-up sequence; tprincipal_cycle.cpp the listener's read handler and what the receive cycle
+// asks of the window; tprincipal_controls.cpp the clock, the grid's cells and the mouse controls.
 
+#include "calls/receivecycle.h"
 #include "calls/voice.h"
 #include "display/messageboxreport.h"
 
@@ -37,7 +43,7 @@ struct PrincipalEnvironment {
     std::function<QString()> askKey; // default: the key prompt
 };
 
-class TPrincipal : public QWidget {
+class TPrincipal : public QWidget, private CycleHost {
     Q_OBJECT
 public:
     using Environment = PrincipalEnvironment;
@@ -59,7 +65,7 @@ public:
     void Pausa(int seconds);
 
     // Line i (from 0) of configserver.txt as loaded at start-up; empty when the file lacks it.
-    QString configLine(int index) const;
+    QString configLine(int index) const override;
     QString exePath(const QString& fileName) const;
 
     // Elements, by their design names.
@@ -118,28 +124,23 @@ private:
     void buildLayout();
     void wireHandlers();
     void runStartup();
-    // One receive cycle's own state (cycles nest): its voice object, released when the cycle
-    // ends, and the media failures that do not stop the call, reported when the cycle is over.
-    struct Cycle {
-        std::unique_ptr<IVoice> voice;
-        QStringList mediaErrors;
-    };
-    void runCycle(QTcpSocket* socket, Cycle& cycle);
-    void restoreAfterFailedCycle();
-    QString handleForm(const QString& text, Cycle& cycle);
-    void mediaStep(Cycle& cycle, const std::function<void()>& step);
-    std::unique_ptr<IVoice> speak(const QString& announcement);
-    void videoPause();
-    void videoPlay();
-    bool videoIsOpen() const;
-    void notificationPlay();
-    void Som1Play();
-    void connectDatabase();
-    void openCallsList();
-    void requeryCallsList();
     void startupMedia(const TIniFile& ini);
     void applyCredentials(const TIniFile& ini);
-    bool videoFileExists() const;
+    // What the receive cycle asks of the window.
+    int nameFontSize() const override { return tamanhofontenome; }
+    int serviceFontSize() const override { return tamanhofonteservico; }
+    bool videoFileExists() const override;
+    bool videoOpen() const override;
+    void holdVideo() override;
+    void resumeVideo() override;
+    void resetCallLines() override;
+    void showCall(const CallResult& call) override;
+    void playNotification() override;
+    std::unique_ptr<IVoice> createVoice() override { return m_env.voiceFactory(); }
+    void requery() override;
+    void pause(int seconds) override { Pausa(seconds); }
+    void switchListener(bool on) override;
+    void restartListener() override;
     // The file of that name in the executable's folder, found also when its letter case differs.
     QString besideExe(const QString& fileName) const;
 

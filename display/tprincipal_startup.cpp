@@ -1,11 +1,20 @@
-// The start-up sequence, run once when the main window has been built and before it is shown.
+// The main window's start-up sequence, run once when the window has been built and before it is
+// shown.
 
-#include "calls/listener.h"
-#include "config/inifile.h"
+#include "base/errors.h"
 #include "base/intrule.h"
+#include "calls/listener.h"
+#include "config/credentials.h"
+#include "config/inifile.h"
 #include "config/textfile.h"
+#include "db/callsquery.h"
+#include "db/database.h"
 #include "display/memo.h"
+#include "display/panel.h"
 #include "display/tprincipal.h"
+#include "media/mediaplayer.h"
+
+#include <QTimer>
 
 #include <QFileInfo>
 
@@ -25,10 +34,38 @@ void TPrincipal::runStartup() {
         tamanhofonteservico = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofonteservico"), QStringLiteral("32")));
         applyCredentials(ini);
     }
-    connectDatabase();
-    openCallsList();
+    Fatura->connect();
+    GUICHELISTA->open();
     w_ConfigTXT->setLines(loadTextLines(QStringLiteral("configserver.txt")));
     ServerSocket1->Port = StrToInt(configLine(0));
     startupMedia(ini);
     ServerSocket1->SetActive(true);
+}
+
+void TPrincipal::applyCredentials(const TIniFile& ini) {
+    const std::optional<QString> path = applyDatabaseSettings(ini, Fatura->params(), m_env.askKey);
+    if (!path) {
+        Fatura->discard();
+        throw EStartupError(QStringLiteral("O config.ini não informa o banco de dados: preencha [sgbd] fatura"));
+    }
+    Fatura->setDatabaseName(*path);
+}
+
+void TPrincipal::startupMedia(const TIniFile& ini) {
+    const QString notify = besideExe(QStringLiteral("NOTIFY.WAV"));
+    if (configLine(2) != u"N" && !notify.isEmpty()) {
+        Som1->setFileName(notify);
+        Som1->Open();
+        Som1->Play();
+    }
+    const QString video = besideExe(QStringLiteral("VIDEO.WMV"));
+    if (video.isEmpty()) {
+        PanelVideo->hide();
+        return;
+    }
+    const QString repetirvideo = ini.ReadString(QStringLiteral("definicao"), QStringLiteral("repetirvideo"), QString());
+    VIDEO1->setFileName(video);
+    VIDEO1->Open();
+    VIDEO1->Play();
+    if (repetirvideo == u"S") Timer2->start();
 }

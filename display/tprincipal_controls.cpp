@@ -1,10 +1,13 @@
-// The window's behaviour apart from calls: the clock and the mouse controls.
+// The main window's behaviour apart from calls: the clock, the video's replay, the calls grid's
+// cells and the mouse controls.
 
+#include "db/callsquery.h"
 #include "display/callsgrid.h"
 #include "display/clockformat.h"
 #include "display/colors.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
+#include "media/mediaplayer.h"
 
 #include <QDateTime>
 #include <QFontMetrics>
@@ -44,7 +47,7 @@ void TPrincipal::GridDrawColumnCell(QObject*, const QRect& Rect, int DataCol, co
 }
 
 void TPrincipal::Label2DblClick(QObject*) {
-    guarded(*m_errors, [this] { openCallsList(); });
+    guarded(*m_errors, [this] { GUICHELISTA->open(); });
 }
 
 void TPrincipal::Panel1DblClick(QObject*) {
@@ -53,3 +56,11 @@ void TPrincipal::Panel1DblClick(QObject*) {
 }
 
 void TPrincipal::SpeedButton1Click(QObject*) { close(); }
+
+void TPrincipal::Timer2Timer(QObject*) {
+    guarded(*m_errors, [this] { VIDEO1->Play(); });
+}
+
+void TPrincipal::PanelVideoDblClick(QObject*) {
+    guarded(*m_errors, [this] { VIDEO1->Open(); });
+}
