@@ -2,22 +2,17 @@
 
 #include "base/codepage.h"
 #include "tests/support/firebird.h"
+#include "tests/support/procstats.h"
+#include "tests/support/rawstation.h"
 
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
 #include <QProcessEnvironment>
-#include <QTcpServer>
 #include <QThread>
 #include <algorithm>
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <netinet/in.h>
 #include <numeric>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/utsname.h>
 #include <thread>
 #include <unistd.h>
@@ -106,26 +101,10 @@ std::string fixed(double value, int decimals) {
 
 ProcessSample sampleProcess(long long pid) {
     ProcessSample s;
-    const QString base = QStringLiteral("/proc/%1").arg(pid);
-    const QStringList tasks = QDir(base + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    long long ns = 0;
-    for (const QString& task : tasks) {
-        QFile f(base + QStringLiteral("/task/") + task + QStringLiteral("/schedstat"));
-        if (f.open(QIODevice::ReadOnly)) ns += f.readAll().split(' ').value(0).toLongLong();
-    }
-    s.cpuMs = double(ns) / 1e6;
-    s.threads = int(tasks.size());
-    QFile status(base + QStringLiteral("/status"));
-    if (status.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:")) s.rssMiB = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    s.cpuMs = procstats::processorMs(pid);
+    s.rssMiB = double(procstats::residentKiB(pid)) / 1024.0;
+    s.threads = procstats::threadCount(pid);
     return s;
-}
-
-quint16 freePort() {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) return 0;
-    return probe.serverPort();
 }
 
 void createCallsDatabase(const QString& path, int today) {
@@ -173,67 +152,10 @@ PanelInstall installPanel(const QString& dir, const QString& database, quint16 p
     return p;
 }
 
-namespace station {
-
-int connectTo(quint16 port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int connectRetrying(quint16 port, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const int fd = connectTo(port);
-        if (fd >= 0 || Clock::now() >= deadline) return fd;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
-bool sendAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + done, std::size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        done += n;
-    }
-    return true;
-}
-
-bool waitClosed(int fd, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, int(left));
-        if (r < 0 && errno != EINTR) return false;
-        if (r > 0) {
-            char buffer[256];
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0) return true; // end of stream, or reset by the panel's abort
-        }
-    }
-}
-
-void close(int fd) {
-    if (fd >= 0) ::close(fd);
-}
-
 void waitIdle(quint16 port) {
-    close(connectRetrying(port, 10000)); // sends nothing: no call is made
+    RawStation().connectRetrying(port, 10000); // sends nothing: no call is made
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
-
-} // namespace station
 
 QByteArray CallMix::next() {
     ++m_sent;

@@ -1,8 +1,8 @@
 #pragma once
-// What the panel's benchmarks share: statistics of a set of times, the machine's description,
-// the processor time and resident size of a process read from /proc, a calls database with a
-// day of calls, a copy of the panel installed in a folder of its own, and a calling station on
-// loopback that works from any thread (plain sockets, no Qt objects).
+// What the panel's benchmarks share besides the tests' helpers (tests/support: stations, free
+// ports, /proc figures): statistics of a set of times, the machine's description, the processor
+// time and resident size of a process, a calls database with a day of calls, a copy of the panel
+// installed in a folder of its own, and a mix of call messages.
 
 #include <QByteArray>
 #include <QString>
@@ -41,19 +41,14 @@ private:
 };
 std::string fixed(double value, int decimals = 1);
 
-// Processor time (user and system, every thread) and resident size of a process. Processor
-// time comes from the scheduler's per-thread nanosecond counters, so a few milliseconds over a
-// pause are seen; threads that ended before a reading are no longer counted, which is why the
-// readings are differences over a span in which the panel starts or ends no thread of its own.
+// Processor time (user and system, every thread running; see procstats::processorMs), resident
+// size and threads of a process at one moment.
 struct ProcessSample {
     double cpuMs = 0;
     double rssMiB = 0;
     int threads = 0;
 };
 ProcessSample sampleProcess(long long pid);
-
-// A TCP port on loopback that nothing listens on when this returns.
-quint16 freePort();
 
 // A fresh embedded calls database (schema, two counters) holding `today` calls of today; it is
 // closed again when this returns.
@@ -72,21 +67,10 @@ struct PanelInstall {
 };
 PanelInstall installPanel(const QString& dir, const QString& database, quint16 port);
 
-// Calling stations on loopback, usable from any thread.
-namespace station {
-// A connected socket, or -1 when the panel refused (nothing listens).
-int connectTo(quint16 port);
-// Connects, retrying every few milliseconds while refused, for at most timeoutMs; -1 then.
-int connectRetrying(quint16 port, int timeoutMs);
-bool sendAll(int fd, const QByteArray& bytes);
-// True once the panel has closed the connection (end of stream or reset) within timeoutMs.
-bool waitClosed(int fd, int timeoutMs);
-void close(int fd);
 // Waits until the panel listens again and the cycles that were running have ended: a station
 // that connected while nested cycles unwind would have its connection closed, unread, by the
 // listener restart of an outer cycle.
 void waitIdle(quint16 port);
-} // namespace station
 
 // Messages of every form a station sends, with unique names, so that no two in a row leave the
 // call lines with the same texts. Counter calls come only at the positions asked for.

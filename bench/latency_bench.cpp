@@ -19,6 +19,8 @@
 //   runs on the offscreen platform with a 1920 x 1080 screen.
 
 #include "bench/benchsupport.h"
+#include "tests/support/freeport.h"
+#include "tests/support/rawstation.h"
 #include "calls/grammar.h"
 #include "base/codepage.h"
 #include "db/callsquery.h"
@@ -143,29 +145,26 @@ void runStations(quint16 port, const Options& o, bool nested, CallLog& log) {
     CallMix mix(burst > 1 ? burst : 5); // one at a time: every fifth call is a counter call
     int sent = 0;
     while (sent < o.calls) {
-        std::vector<int> open;
+        std::vector<std::unique_ptr<RawStation>> open;
         const int k = std::min(burst, o.calls - sent);
         for (int j = 0; j < k; ++j, ++sent) {
             const QByteArray message = mix.next();
             const std::size_t i = log.add(recordFor(message));
             // The first station of a burst waits for the listener (a counter call keeps it off
             // until its cycle ends); the others come while it is on.
-            const int fd = j == 0 ? station::connectRetrying(port, 10000) : station::connectTo(port);
-            if (fd < 0) {
+            auto s = std::make_unique<RawStation>();
+            if (!(j == 0 ? s->connectRetrying(port, 10000) : s->connectTo(port))) {
                 log.setRefused(i);
                 continue;
             }
             const auto t = Clock::now();
             log.setWritten(i, t);
-            station::sendAll(fd, message);
-            open.push_back(fd);
+            s->send(message);
+            open.push_back(std::move(s));
             if (j + 1 < k) std::this_thread::sleep_until(t + std::chrono::milliseconds(o.gapMs));
         }
-        for (int fd : open) {
-            station::waitClosed(fd, 15000);
-            station::close(fd);
-        }
-        station::waitIdle(port);
+        for (const auto& s : open) s->waitClosed(15000);
+        waitIdle(port);
     }
 }
 
@@ -258,7 +257,7 @@ int main(int argc, char** argv) {
     testClient(); // the private Firebird root, before the window loads the client
     const QString database = dir.filePath(QStringLiteral("calls.fdb"));
     createCallsDatabase(database, 2000);
-    const quint16 port = freePort();
+    const quint16 port = freeTcpPort();
     const PanelInstall install = installPanel(dir.path(), database, port);
     QDir::setCurrent(install.dir);
 

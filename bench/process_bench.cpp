@@ -11,6 +11,8 @@
 //   (sent in bursts of 10 stations 20 ms apart, each nested in the previous one's pause).
 
 #include "bench/benchsupport.h"
+#include "tests/support/freeport.h"
+#include "tests/support/rawstation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,11 +68,8 @@ public:
     // Milliseconds from the start to the listener's accepting a connection (which sends nothing
     // and is closed at once, so no call is made); negative when it did not within the timeout.
     double waitListening(quint16 port, int timeoutMs = 20000) {
-        const int fd = station::connectRetrying(port, timeoutMs);
-        const auto t = Clock::now();
-        if (fd < 0) return -1;
-        station::close(fd);
-        return msBetween(m_started, t);
+        if (!RawStation().connectRetrying(port, timeoutMs)) return -1;
+        return msBetween(m_started, Clock::now());
     }
     long long pid() const { return m_process.processId(); }
     bool running() const { return m_process.state() == QProcess::Running; }
@@ -92,7 +91,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString database = dir.filePath(QStringLiteral("calls.fdb"));
     createCallsDatabase(database, 2000); // also gives this process's Firebird root to the panel
-    const PanelInstall install = installPanel(dir.path(), database, freePort());
+    const PanelInstall install = installPanel(dir.path(), database, freeTcpPort());
 
     std::printf("The panel as a process: start-up, processor and memory; no media files, sound and voice off\n");
     std::printf("Machine: %s\n", machineLine().c_str());
@@ -143,17 +142,16 @@ int main(int argc, char** argv) {
         double pauseCpu = 0, pauseWall = 0, cycleCpu = 0;
         int measured = 0;
         for (int i = 0; i < o.pauses; ++i) {
-            const int fd = station::connectRetrying(install.port, 10000);
-            if (fd < 0) break;
+            RawStation station;
+            if (!station.connectRetrying(install.port, 10000)) break;
             const ProcessSample a = sampleProcess(panel.pid());
-            station::sendAll(fd, mix.next());
+            station.send(mix.next());
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             const ProcessSample b = sampleProcess(panel.pid());
             const auto tb = Clock::now();
-            const bool closed = station::waitClosed(fd, 15000);
+            const bool closed = station.waitClosed(15000);
             const ProcessSample c = sampleProcess(panel.pid());
             const auto tc = Clock::now();
-            station::close(fd);
             if (!closed) continue;
             pauseCpu += c.cpuMs - b.cpuMs;
             pauseWall += msBetween(tb, tc);
@@ -173,22 +171,20 @@ int main(int argc, char** argv) {
         int sent = 0, lost = 0;
         const int step = std::max(kBurst, o.calls / 10 / kBurst * kBurst);
         while (sent < o.calls && panel.running()) {
-            std::vector<int> open;
+            std::vector<std::unique_ptr<RawStation>> open;
             for (int j = 0; j < kBurst && sent < o.calls; ++j, ++sent) {
-                const int fd = j == 0 ? station::connectRetrying(install.port, 10000) : station::connectTo(install.port);
-                if (fd < 0 || !station::sendAll(fd, mix.next())) {
+                auto s = std::make_unique<RawStation>();
+                const bool connected = j == 0 ? s->connectRetrying(install.port, 10000) : s->connectTo(install.port);
+                if (!connected || !s->send(mix.next())) {
                     ++lost;
-                    station::close(fd);
                     continue;
                 }
-                open.push_back(fd);
+                open.push_back(std::move(s));
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
-            for (int fd : open) {
-                if (!station::waitClosed(fd, 30000)) ++lost;
-                station::close(fd);
-            }
-            station::waitIdle(install.port);
+            for (const auto& s : open)
+                if (!s->waitClosed(30000)) ++lost;
+            waitIdle(install.port);
             if (sent % step == 0) rss.emplace_back(sent, sampleProcess(panel.pid()).rssMiB);
         }
         std::string curve;

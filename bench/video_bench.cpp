@@ -13,6 +13,8 @@
 // aspect of a 16:9 video is 594 x 334, which is what the reference pipeline scales to.
 
 #include "bench/benchsupport.h"
+#include "tests/support/freeport.h"
+#include "tests/support/rawstation.h"
 #include "tests/support/xvfb.h"
 #include "tools/testmedia.h"
 
@@ -116,7 +118,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString database = QDir(dir.path()).filePath(QStringLiteral("fatura.fdb"));
     createCallsDatabase(database, 200);
-    const PanelInstall panel = installPanel(dir.path(), database, freePort());
+    const PanelInstall panel = installPanel(dir.path(), database, freeTcpPort());
     {
         QFile ini(QDir(dir.path()).filePath(QStringLiteral("config.ini")));
         if (!ini.open(QIODevice::Append) || ini.write("[definicao]\nrepetirvideo=S\n") <= 0) qFatal("config.ini");
@@ -131,12 +133,7 @@ int main(int argc, char* argv[]) {
     env << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("DISPLAY=") + x.display();
 
     const int spanMs = o.seconds * 1000;
-    const auto listening = [&] {
-        const int fd = station::connectRetrying(panel.port, 20000);
-        if (fd < 0) return false;
-        station::close(fd);
-        return true;
-    };
+    const auto listening = [&] { return RawStation().connectRetrying(panel.port, 20000); };
     // The panel without VIDEO.WMV: what the video adds is measured against it.
     std::vector<double> bareCpu, bareRss;
     for (int r = 0; r < o.rounds; ++r) {

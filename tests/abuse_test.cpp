@@ -25,6 +25,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <random>
@@ -72,7 +73,7 @@ protected:
     void spawn(std::function<void()> body) { m_threads.emplace_back(std::move(body)); }
 
     bool joinAll(int timeoutMs) {
-        const bool done = testwait::until([&] { return m_running == 0; }, timeoutMs);
+        const bool done = QTest::qWaitFor([&] { return m_running == 0; }, timeoutMs);
         for (std::thread& t : m_threads) t.join();
         m_threads.clear();
         return done;

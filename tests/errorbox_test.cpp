@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -45,7 +46,7 @@ protected:
             done = true;
         });
         watch.start();
-        return testwait::until([&] { return done; }, timeoutMs);
+        return QTest::qWaitFor([&] { return done; }, timeoutMs);
     }
 
     static bool sameBoxOpen(QMessageBox* box) { return QApplication::activeModalWidget() == box; }
@@ -78,9 +79,9 @@ TEST_F(ErrorBoxTest, ABoxLeftOpenDoesNotDeafenThePanelAfterABusySpell) {
             }
             sent = true;
         });
-        const bool shown = testwait::until([&] { return window->Panel8->text() == u"Consultório 9"; }, 60000);
+        const bool shown = QTest::qWaitFor([&] { return window->Panel8->text() == u"Consultório 9"; }, 60000);
         if (shown) lastShownAfterMs = clock.elapsed() - lastSentAt;
-        testwait::until([&] { return sent.load(); }, 10000);
+        QTest::qWaitFor([&] { return sent.load(); }, 10000);
         stations.join();
         openThroughout = sameBoxOpen(box);
     });
@@ -117,9 +118,9 @@ TEST_F(ErrorBoxTest, ABoxRaisedByATimerDuringACounterCallKeepsNoListenerOff) {
     const bool boxed = onceABoxIsOpen([&](QMessageBox* box) {
         boxText = box->text();
         window->Timer2->stop();
-        listening = testwait::until([&] { return window->ServerSocket1->Active(); }, 10000);
+        listening = QTest::qWaitFor([&] { return window->ServerSocket1->Active(); }, 10000);
         if (sendCall(port(), "MD*7DEPOIS"))
-            nextCallShown = testwait::until([&] { return window->xsenha == u"DEPOIS"; }, 10000);
+            nextCallShown = QTest::qWaitFor([&] { return window->xsenha == u"DEPOIS"; }, 10000);
         EXPECT_TRUE(sameBoxOpen(box));
     });
     ASSERT_TRUE(counterStarted);

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
@@ -88,7 +89,7 @@ TEST_F(ServerFaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
     const pid_t pid = serverPid(root);
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid, SIGKILL), 0);
-    ASSERT_TRUE(testwait::until([&] { return !RawStation().connectTo(quint16(server.port), 200); }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RawStation().connectTo(quint16(server.port), 200); }, 10000))
         << "the server still answers";
     own.stop(); // only forgets the dead server, however soon the system reaps it
 
@@ -161,7 +162,7 @@ TEST_F(ServerFaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2500));
         }
     });
-    const bool allShown = testwait::until([&] { return shownAt.size() == kCalls; }, 60000);
+    const bool allShown = QTest::qWaitFor([&] { return shownAt.size() == kCalls; }, 60000);
     stations.join();
     ASSERT_TRUE(allShown) << shownAt.size() << " of " << kCalls << " calls shown while the server hung";
     settle();
@@ -214,7 +215,7 @@ protected:
         window->VIDEO1->Open();
         window->VIDEO1->Play();
         window->Timer2->start();
-        ASSERT_TRUE(waitUntil([&] { return window->VIDEO1->Mode() == MediaMode::Playing; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->VIDEO1->Mode() == MediaMode::Playing; }, 10000));
     }
 
     QString video;

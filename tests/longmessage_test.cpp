@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <atomic>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -77,7 +78,7 @@ TEST_P(LongMessageTest, HoldsThePanelForOneOrdinaryCycleAndShowsOnlyTheLongestMe
         }
         done = true;
     });
-    const bool finished = testwait::until([&] { return done.load(); }, 70000);
+    const bool finished = QTest::qWaitFor([&] { return done.load(); }, 70000);
     station.join();
     ASSERT_TRUE(finished);
     ASSERT_TRUE(connected);

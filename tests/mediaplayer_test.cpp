@@ -21,6 +21,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -72,7 +73,7 @@ protected:
 // Plays the medium from the start until the position has passed ms.
 bool playPast(TMediaPlayer& p, qint64 ms) {
     p.Play();
-    return waitUntil([&] { return p.Position() >= ms; });
+    return QTest::qWaitFor([&] { return p.Position() >= ms; }, 20000);
 }
 
 // Plays the medium through to its end.
@@ -223,7 +224,7 @@ TEST_F(MediaPlayerTest, PauseHoldsThePositionAndASecondPauseResumesFromIt) {
     p->Pause();
     EXPECT_EQ(p->Mode(), MediaMode::Playing);
     EXPECT_GE(p->Position(), held - kJitterMs);
-    EXPECT_TRUE(waitUntil([&] { return p->Position() >= held + 200; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p->Position() >= held + 200; }, 20000));
     EXPECT_TRUE(log.waitFor(MediaNotify::Successful));
 }
 
@@ -472,7 +473,7 @@ TEST_F(MediaPlayerTest, ClosingLetsTheFileGo) {
             EXPECT_FALSE(p->isOpen());
             EXPECT_EQ(p->DeviceID(), 0);
         }
-        EXPECT_TRUE(waitUntil([&] { return openHandles(path) == 0; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return openHandles(path) == 0; }, 20000));
     }
 }
 
@@ -520,7 +521,7 @@ TEST_F(MediaPlayerTest, OpenServesNoSocketReadAndDropsCallsMadeInsideIt) {
     EXPECT_TRUE(raisedInsideOpen.isEmpty()) << str(raisedInsideOpen.join(QStringLiteral("; ")));
     EXPECT_EQ(p.Mode(), MediaMode::Stopped);
     EXPECT_EQ(p.Position(), 0);
-    EXPECT_TRUE(waitUntil([&] { return readAfterOpen; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readAfterOpen; }, 20000));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -552,7 +553,7 @@ TEST_F(MediaPlayerTest, VideoFramesReachTheDisplayAboveTheBar) {
         const quint64 before = player.FramesShown();
         NoticeLog log(player);
         player.Play();
-        EXPECT_TRUE(waitUntil([&] { return player.FramesShown() >= before + 10; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player.FramesShown() >= before + 10; }, 20000));
         EXPECT_EQ(player.VideoSize(), QSize(320, 240));
         EXPECT_TRUE(log.waitFor(MediaNotify::Successful));
         // Two seconds at 25 frames a second, from the first frame to the last.
@@ -595,7 +596,7 @@ TEST_F(MediaPlayerTest, ThePictureIsMadeAtTheFirstOpen) {
     EXPECT_EQ(picture->geometry(), QRect(0, 0, 400, 300));
     const quint64 before = player.FramesShown();
     player.Play();
-    EXPECT_TRUE(waitUntil([&] { return player.FramesShown() >= before + 5; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player.FramesShown() >= before + 5; }, 20000));
 }
 
 // A bar that is a child of the display stands along its bottom edge: the picture leaves room

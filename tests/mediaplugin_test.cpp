@@ -9,6 +9,7 @@
 #include "tests/support/tempdir.h"
 #include "tools/testmedia.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -76,7 +77,7 @@ TEST_F(MissingPluginTest, AVideoWithSoundPlaysItsSoundWithoutPicture) {
 
     p.Play();
     EXPECT_EQ(p.Mode(), MediaMode::Playing);
-    EXPECT_TRUE(waitUntil([&] { return p.Position() >= 300; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.Position() >= 300; }, 20000));
     EXPECT_TRUE(log.waitFor(MediaNotify::Successful));
     EXPECT_EQ(p.Mode(), MediaMode::Stopped);
     EXPECT_EQ(p.Error(), MediaError::None);

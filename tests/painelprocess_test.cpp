@@ -5,13 +5,13 @@
 // for itself once it has attached.
 
 #include "tests/support/firebird.h"
+#include "tests/support/freeport.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/station.h"
 #include "tests/support/tempdir.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QDeadlineTimer>
@@ -38,10 +38,8 @@ protected:
         FbSession station = FbSession::create(database, embeddedParams());
         station.createSchema();
         station.addCounter(1, QStringLiteral("RECEPÇÃO - GUICHÊ 1"), QStringLiteral("A"));
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-        probe.close();
+        port = freeTcpPort();
+        ASSERT_NE(port, 0);
         dir.write(QStringLiteral("config.ini"),
                   "[fonte]\r\ntamanhofontenome=40\r\n[sgbd]\r\nusuario=\r\nfatura=" + database.toLocal8Bit() + "\r\n");
         dir.write(QStringLiteral("configserver.txt"), QByteArray::number(port) + "\r\n1\r\nN\r\nN\r\n");

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -94,7 +95,7 @@ protected:
     // Waits until the picture has had n more frames.
     bool framesPass(quint64 n) {
         const quint64 before = player->FramesShown();
-        return waitUntil([&] { return player->FramesShown() >= before + n; }, 10000);
+        return QTest::qWaitFor([&] { return player->FramesShown() >= before + n; }, 10000);
     }
 
     TestDir dir;

@@ -7,24 +7,9 @@
 // tests/CMakeLists.txt puts this header in front of every test source, so that these definitions
 // replace Qt's wherever <QTest> is included.
 
-#include <QDeadlineTimer>
 #include <QTest>
-#include <functional>
 #include <gtest/gtest.h>
 
-namespace testwait {
-
-// Serves the event queue until done() holds or timeoutMs have passed; says whether it holds.
-inline bool until(const std::function<bool()>& done, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return done();
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-} // namespace testwait
 
 #undef QTRY_VERIFY_WITH_TIMEOUT
 #undef QTRY_VERIFY
@@ -33,13 +18,13 @@ inline bool until(const std::function<bool()>& done, int timeoutMs) {
 
 #define QTRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                       \
     do {                                                                                              \
-        if (!::testwait::until([&] { return bool(expr); }, (timeout)))                                \
+        if (!QTest::qWaitFor([&] { return bool(expr); }, (timeout)))                                \
             GTEST_FAIL() << "still false after " << (timeout) << " ms: " #expr;                      \
     } while (false)
 
 #define QTRY_COMPARE_WITH_TIMEOUT(actual, expected, timeout)                                          \
     do {                                                                                              \
-        ::testwait::until([&] { return (actual) == (expected); }, (timeout));                         \
+        QTest::qWaitFor([&] { return (actual) == (expected); }, (timeout));                         \
         ASSERT_EQ((actual), (expected)) << "after waiting " << (timeout) << " ms";                    \
     } while (false)
 

@@ -1,5 +1,5 @@
 #pragma once
-// Waiting on a media player in tests: bounded, and woken by the player's own signals.
+// Waiting on a media player's notices in tests: bounded, and woken by the player's own signals.
 
 #include "media/mediaplayer.h"
 
@@ -8,16 +8,6 @@
 #include <QTest>
 #include <QVector>
 #include <functional>
-
-// Serves events until done() holds or the time is up; says whether it holds.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
 
 // Records the player's completion notices from its construction on.
 class NoticeLog {

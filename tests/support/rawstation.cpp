@@ -7,6 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +45,15 @@ bool RawStation::connectTo(std::uint16_t port, int timeoutMs) {
             close();
             return false;
         }
+    }
+    return true;
+}
+
+bool RawStation::connectRetrying(std::uint16_t port, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!connectTo(port, msLeft(deadline))) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }

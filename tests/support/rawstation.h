@@ -15,6 +15,9 @@ public:
 
     // Connects to 127.0.0.1:port; false when refused or not accepted within timeoutMs.
     bool connectTo(std::uint16_t port, int timeoutMs = 5000);
+    // Connects, trying again every few milliseconds while refused (the listener is off during a
+    // counter call), for at most timeoutMs.
+    bool connectRetrying(std::uint16_t port, int timeoutMs);
     // Sends every byte; false when the panel closed or reset the connection first, or the bytes
     // could not go within timeoutMs.
     bool send(const QByteArray& bytes, int timeoutMs = 5000);

@@ -1,17 +1,17 @@
 #include "tests/support/startupfixture.h"
 
 #include "tests/support/firebird.h"
+#include "tests/support/freeport.h"
 #include "tests/support/qtapp.h"
 
 #include <QDir>
-#include <QTcpServer>
 
 void StartupFixture::SetUp() {
     ensureApp();
     testClient();
     database = exeDir.file(QStringLiteral("calls.fdb"));
     FbSession::create(database, embeddedParams()).createSchema();
-    port = freePort();
+    port = freeTcpPort();
     m_oldCwd = QDir::currentPath();
     QDir::setCurrent(workDir.path());
 }
@@ -19,12 +19,6 @@ void StartupFixture::SetUp() {
 void StartupFixture::TearDown() {
     window.reset();
     QDir::setCurrent(m_oldCwd);
-}
-
-quint16 StartupFixture::freePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::AnyIPv4, 0);
-    return probe.serverPort();
 }
 
 QByteArray StartupFixture::iniWithDatabase(const QByteArray& extra) const {

@@ -17,8 +17,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A free TCP port on loopback (nothing listens on it when this returns).
-    static quint16 freePort();
     // config.ini text with the calls database's path in [sgbd] fatura, for the given sections.
     QByteArray iniWithDatabase(const QByteArray& extra = {}) const;
     // configserver.txt for the port, sound and voice lines.
