@@ -51,6 +51,8 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
     }
     if (!m_env.voiceFactory) m_env.voiceFactory = createSpVoice;
     if (!m_env.askKey) m_env.askKey = [] { return TImputBoxMask::askKey(); };
+    if (!m_env.pause) m_env.pause = [](int seconds) { ::Pausa(seconds); };
+    if (!m_env.clock) m_env.clock = [] { return QDateTime::currentDateTime(); };
     buildLayout();
     fbClient = std::make_unique<FbClient>();
     Fatura = std::make_unique<Database>(*fbClient);
@@ -207,7 +209,7 @@ void TPrincipal::showKiosk() {
     showMaximized();
 }
 
-void TPrincipal::Pausa(int seconds) { ::Pausa(seconds); }
+void TPrincipal::Pausa(int seconds) { m_env.pause(seconds); }
 
 QString TPrincipal::configLine(int index) const { return w_ConfigTXT->line(index); }
 

@@ -11,6 +11,7 @@
 #include "calls/voice.h"
 #include "display/messageboxreport.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -41,6 +42,8 @@ struct PrincipalEnvironment {
     IErrorReport* errors = nullptr; // default: message boxes
     VoiceFactory voiceFactory;      // default: the speech engine
     std::function<QString()> askKey; // default: the key prompt
+    std::function<void(int)> pause;  // default: Pausa, serving the event queue for n seconds
+    std::function<QDateTime()> clock; // default: the system's local date and time
 };
 
 class TPrincipal : public QWidget, private CycleHost {

@@ -25,8 +25,8 @@ TextFits fitsIn(const TPanel* panel) {
 void TPrincipal::Timer1Timer(QObject*) {
     // Two readings of the clock, the time first.
     const QLocale locale = QLocale::system();
-    Panel1->setText(clockTimeText(QTime::currentTime(), locale, fitsIn(Panel1)));
-    Panel2->setText(clockDateText(QDate::currentDate(), locale, fitsIn(Panel2)));
+    Panel1->setText(clockTimeText(m_env.clock().time(), locale, fitsIn(Panel1)));
+    Panel2->setText(clockDateText(m_env.clock().date(), locale, fitsIn(Panel2)));
 }
 
 void TPrincipal::GridDrawColumnCell(QObject*, const QRect& Rect, int DataCol, const GridColumn&,

@@ -25,7 +25,9 @@ class CallsGridTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
+        TPrincipal::Environment env;
+        env.errors = &report;
+        window = std::make_unique<TPrincipal>(env);
         grid = window->Grid;
         other = new QLineEdit(window->Panel6);
         other->setGeometry(100, 2, 50, 20);

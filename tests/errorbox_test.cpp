@@ -81,7 +81,7 @@ TEST_F(ErrorBoxTest, ABoxLeftOpenDoesNotDeafenThePanelAfterABusySpell) {
         });
         const bool shown = QTest::qWaitFor([&] { return window->Panel8->text() == u"Consultório 9"; }, 60000);
         if (shown) lastShownAfterMs = clock.elapsed() - lastSentAt;
-        QTest::qWaitFor([&] { return sent.load(); }, 10000);
+        (void)QTest::qWaitFor([&] { return sent.load(); }, 10000);
         stations.join();
         openThroughout = sameBoxOpen(box);
     });

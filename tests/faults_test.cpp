@@ -204,17 +204,18 @@ protected:
         ASSERT_TRUE(testmedia::writeChimeWav(notify, 300, &why)) << why.toStdString();
     }
 
-    // The panel as start-up leaves it with both media files, the video in loop mode.
+    // Started up with both media files (the sound opened only when it is there at start-up), the
+    // video in loop mode.
     void startWithMedia(bool openSound = true) {
-        startPanel({"0", "1", "S", "S"});
-        if (openSound) {
-            window->Som1->setFileName(notify);
-            window->Som1->Open();
+        iniExtra = "[definicao]\r\nrepetirvideo=S\r\n";
+        if (!openSound) {
+            ASSERT_TRUE(QFile::remove(notify));
         }
-        window->VIDEO1->setFileName(video);
-        window->VIDEO1->Open();
-        window->VIDEO1->Play();
-        window->Timer2->start();
+        startPanel({"0", "1", "S", "S"});
+        if (!openSound) {
+            ASSERT_TRUE(testmedia::writeChimeWav(notify, 300));
+        }
+        ASSERT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->VIDEO1->Mode() == MediaMode::Playing; }, 10000));
     }
 

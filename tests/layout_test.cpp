@@ -20,7 +20,9 @@ class LayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
+        TPrincipal::Environment env;
+        env.errors = &report;
+        window = std::make_unique<TPrincipal>(env);
     }
     // Lays the window out at a client size and returns the geometry of an element in the
     // window's coordinates.

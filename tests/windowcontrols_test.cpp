@@ -95,7 +95,9 @@ class WindowControlsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ensureApp();
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
+        TPrincipal::Environment env;
+        env.errors = &report;
+        window = std::make_unique<TPrincipal>(env);
         window->resize(986, 749);
         window->show();
         QCoreApplication::processEvents();
@@ -122,6 +124,28 @@ TEST_F(WindowControlsTest, TheClockTicksEverySecondWithTheTimeAndDate) {
             << panel->text().toStdString();
     const QString first = window->Panel1->text();
     QTRY_VERIFY_WITH_TIMEOUT(window->Panel1->text() != first, 3000);
+}
+
+// The clock shows what the window's clock says, read at each tick: past midnight the date turns
+// with the time.
+TEST(WindowClock, EachTickShowsTheTimeAndDateOfThatMoment) {
+    ensureApp();
+    RecordingErrorReport report;
+    QDateTime now(QDate(2026, 12, 9), QTime(23, 59, 58));
+    TPrincipal::Environment env;
+    env.errors = &report;
+    env.clock = [&] { return now; };
+    TPrincipal window(env);
+    const QString dayBefore = window.Panel2->text();
+    window.Timer1Timer(window.Timer1);
+    EXPECT_EQ(window.Panel1->text(), QStringLiteral("23:59:58"));
+    const QString december9 = window.Panel2->text();
+    EXPECT_NE(december9, dayBefore);
+    now = QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1));
+    window.Timer1Timer(window.Timer1);
+    EXPECT_EQ(window.Panel1->text(), QStringLiteral("00:00:01"));
+    EXPECT_NE(window.Panel2->text(), december9);
+    EXPECT_TRUE(window.Panel2->text().contains(QStringLiteral("10"))) << window.Panel2->text().toStdString();
 }
 
 TEST_F(WindowControlsTest, DoubleClicksOnTheClockHideAndShowTheList) {

@@ -83,7 +83,9 @@ protected:
     }
 
     void showKiosk() {
-        window = std::make_unique<TPrincipal>(TPrincipal::Environment{QString(), &report, {}, {}});
+        TPrincipal::Environment env;
+        env.errors = &report;
+        window = std::make_unique<TPrincipal>(env);
         window->showKiosk();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get(), 5000));
     }

@@ -1,6 +1,6 @@
 #pragma once
-// A main window listening on a free loopback port, with a recording error report and a fake
-// voice, as start-up would leave it.
+// A main window started up as the program does it (config.ini and configserver.txt written for
+// it, then FormCreate), listening on a free port, with a recording error report and a fake voice.
 
 #include "display/tprincipal.h"
 #include "tests/support/fakevoice.h"
@@ -9,6 +9,7 @@
 #include "tests/support/station.h"
 #include "tests/support/tempdir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 class CycleFixture : public ::testing::Test {
@@ -16,7 +17,8 @@ protected:
     void SetUp() override { ensureApp(); }
     void TearDown() override { stopPanel(); }
 
-    // Builds the window with the lines of configserver.txt and switches the listener on.
+    // Writes config.ini (the calls database, iniExtra) and configserver.txt with these lines (the
+    // first, the port, "0" for a free one), builds the window and runs its start-up.
     void startPanel(const QStringList& configLines);
     void stopPanel();
     quint16 port() const { return m_port; }
@@ -31,6 +33,11 @@ protected:
     // From the next start, errors are shown in real message boxes (the window's own report)
     // instead of being recorded.
     void useMessageBoxes() { m_messageBoxes = true; }
+
+    // More of config.ini, from the next start ("[definicao]\r\nrepetirvideo=S\r\n").
+    QByteArray iniExtra;
+    // The pause the window makes, from the next start; none: the real one, serving events.
+    std::function<void(int)> pause;
 
     TestDir dir;
     RecordingErrorReport report;

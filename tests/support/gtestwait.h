@@ -10,22 +10,21 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-
 #undef QTRY_VERIFY_WITH_TIMEOUT
 #undef QTRY_VERIFY
 #undef QTRY_COMPARE_WITH_TIMEOUT
 #undef QTRY_COMPARE
 
-#define QTRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                       \
-    do {                                                                                              \
-        if (!QTest::qWaitFor([&] { return bool(expr); }, (timeout)))                                \
-            GTEST_FAIL() << "still false after " << (timeout) << " ms: " #expr;                      \
+#define QTRY_VERIFY_WITH_TIMEOUT(expr, timeout)                                                    \
+    do {                                                                                           \
+        if (!QTest::qWaitFor([&] { return bool(expr); }, (timeout)))                               \
+            GTEST_FAIL() << "still false after " << (timeout) << " ms: " #expr;                    \
     } while (false)
 
-#define QTRY_COMPARE_WITH_TIMEOUT(actual, expected, timeout)                                          \
-    do {                                                                                              \
-        QTest::qWaitFor([&] { return (actual) == (expected); }, (timeout));                         \
-        ASSERT_EQ((actual), (expected)) << "after waiting " << (timeout) << " ms";                    \
+#define QTRY_COMPARE_WITH_TIMEOUT(actual, expected, timeout)                                       \
+    do {                                                                                           \
+        (void)QTest::qWaitFor([&] { return (actual) == (expected); }, (timeout));                  \
+        ASSERT_EQ((actual), (expected)) << "after waiting " << (timeout) << " ms";                 \
     } while (false)
 
 #define QTRY_VERIFY(expr) QTRY_VERIFY_WITH_TIMEOUT(expr, 5000)
