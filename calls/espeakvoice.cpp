@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
@@ -84,11 +86,15 @@ public:
         m_output = Output::Samples;
     }
 
-    // Synthesises UTF-8 text to the current output; samples go to sink when it is given.
-    espeak_ng_STATUS synthesize(const QByteArray& utf8, std::vector<short>* sink) {
+    // Synthesises UTF-8 text to the current output; samples go to sink when it is given, the
+    // phonemes of every clause to trace. Text within [[ ]] is read as phonemes.
+    espeak_ng_STATUS synthesize(const QByteArray& utf8, std::vector<short>* sink, FILE* trace = nullptr) {
         m_sink = sink;
-        const espeak_ng_STATUS status = espeak_ng_Synthesize(utf8.constData(), std::size_t(utf8.size()) + 1, 0,
-                                                             POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        if (trace) espeak_SetPhonemeTrace(espeakPHONEMES_SHOW, trace);
+        const espeak_ng_STATUS status =
+            espeak_ng_Synthesize(utf8.constData(), std::size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                                 espeakCHARS_UTF8 | espeakPHONEMES, nullptr, nullptr);
+        if (trace) espeak_SetPhonemeTrace(0, nullptr);
         m_sink = nullptr;
         return status;
     }
@@ -170,12 +176,21 @@ EspeakVoice::Samples EspeakVoice::synthesizeToSamples(const QString& text, Readi
 }
 
 QString EspeakVoice::phonemes(const QString& text, Reading reading) {
-    const QByteArray utf8 = textFor(text, reading).toUtf8();
+    // The phonemes the engine says, as it synthesises them (its own translation to phonemes
+    // alone does not read the inline phoneme notation).
+    Engine& engine = Engine::instance();
+    engine.toSamples();
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    FILE* trace = open_memstream(&buffer, &size);
+    if (!trace) synthesisFailed(QString::fromLocal8Bit(std::strerror(errno)));
+    const espeak_ng_STATUS status = engine.synthesize(textFor(text, reading).toUtf8(), nullptr, trace);
+    std::fclose(trace);
+    const QString output = QString::fromUtf8(buffer, qsizetype(size));
+    std::free(buffer);
+    if (status != ENS_OK) synthesisFailed(statusText(status));
     QStringList clauses;
-    const void* position = utf8.constData();
-    while (position) {
-        const char* clause = espeak_TextToPhonemes(&position, espeakCHARS_UTF8, 0);
-        if (clause) clauses << QString::fromUtf8(clause).trimmed();
-    }
+    for (const QString& line : output.split(u'\n'))
+        if (!line.trimmed().isEmpty()) clauses << line.trimmed();
     return clauses.join(QStringLiteral(" | "));
 }

@@ -41,8 +41,10 @@ public:
     // Synthesises the text to samples instead of the sound device. Throws EVoiceError.
     Samples synthesizeToSamples(const QString& text, Reading reading = Reading::Natural);
 
-    // The engine's phonemes for the text (espeak-ng's ASCII phoneme names), one clause after the
-    // other separated by " | ", to compare how texts are read.
+    // The engine's phonemes for the text as it says them (espeak-ng's ASCII phoneme names, as
+    // "espeak-ng -x" prints them), one clause after the other separated by " | ", to compare how
+    // texts are read. Synthesises the text to samples, so throws EVoiceError like
+    // synthesizeToSamples.
     QString phonemes(const QString& text, Reading reading = Reading::Natural);
 
     // The data folder the engine reads (espeak-ng-data).

@@ -1,5 +1,8 @@
 #include "calls/naturalreading.h"
 
+#include "calls/grammar.h"
+#include "calls/spelledletters.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -32,9 +35,20 @@ QString readableWord(QStringView word) {
 
 bool keptControl(QChar c) { return c == u'\r' || c == u'\n' || c == u'\t'; }
 
-} // namespace
+// Characters the engine must not see: control characters (NUL would end the text early) and
+// the brackets of its inline phoneme notation, which a station's text must not reach. Each
+// becomes a blank, so that positions in the text stay.
+QString withoutEngineNotation(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        const bool control = (c.unicode() < 0x20 || c.unicode() == 0x7F) && !keptControl(c);
+        if (control || c == u'[' || c == u']') c = u' ';
+    }
+    return out;
+}
 
-QString naturalReading(const QString& text) {
+// The words of a text read as words, everything else as it is.
+QString readWords(QStringView text) {
     QString out;
     out.reserve(text.size());
     qsizetype i = 0;
@@ -42,13 +56,24 @@ QString naturalReading(const QString& text) {
         if (text[i].isLetter()) {
             qsizetype j = i;
             while (j < text.size() && (text[j].isLetter() || text[j].isMark())) ++j;
-            out += readableWord(QStringView(text).mid(i, j - i));
+            out += readableWord(text.sliced(i, j - i));
             i = j;
             continue;
         }
-        const QChar c = text[i++];
-        const bool control = c.unicode() < 0x20 || c.unicode() == 0x7F;
-        out += control && !keptControl(c) ? QChar(u' ') : c;
+        out += text[i++];
     }
     return out;
+}
+
+} // namespace
+
+QString naturalReading(const QString& text) {
+    const QString clean = withoutEngineNotation(text);
+    if (const std::optional<TextSpan> ticket = counterTicketText(clean)) {
+        const QStringView all(clean);
+        const qsizetype end = ticket->start + ticket->length;
+        return readWords(all.first(ticket->start)) + spelledLetters(all.sliced(ticket->start, ticket->length)) +
+               readWords(all.sliced(end));
+    }
+    return readWords(clean);
 }
