@@ -1,6 +1,7 @@
 // Program entry: the application object, the main window, the start-up sequence, the event loop.
 
 #include "app/stopsignals.h"
+#include "calls/pronunciationfile.h"
 #include "config/errors.h"
 #include "display/errorreport.h"
 #include "display/tprincipal.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
+#include <iostream>
 
 int main(int argc, char* argv[]) {
     blockStopSignals();
@@ -31,6 +33,9 @@ int main(int argc, char* argv[]) {
         MessageBoxErrorReport().showError(e.text());
         return 1;
     }
+    // How this clinic's names are said, read once; a line that cannot be read is reported on
+    // standard error and the panel goes on without it.
+    loadClinicLexicon(principal->exePath(QLatin1String(kPronunciationFileName)), std::cerr);
     principal->FormCreate();
     if (principal->terminationRequested() || stopRequested()) return 0;
     principal->showKiosk();

@@ -1,6 +1,7 @@
 #include "calls/espeakvoice.h"
 
 #include "calls/naturalreading.h"
+#include "calls/pronunciationfile.h"
 #include "config/errors.h"
 
 #include <QByteArray>
@@ -145,7 +146,7 @@ private:
 };
 
 QString textFor(const QString& text, EspeakVoice::Reading reading) {
-    return reading == EspeakVoice::Reading::Natural ? naturalReading(text) : text;
+    return reading == EspeakVoice::Reading::Natural ? naturalReading(text, &clinicLexicon()) : text;
 }
 
 } // namespace
@@ -157,9 +158,10 @@ void EspeakVoice::Speak(const QString& text, int flags) {
         speakFailed(QStringLiteral("flags %1 are not supported; 0 speaks synchronously").arg(flags));
     Engine& engine = Engine::instance();
     engine.toSoundDevice();
-    const espeak_ng_STATUS status = engine.synthesize(naturalReading(text).toUtf8(), nullptr);
+    const espeak_ng_STATUS status = engine.synthesize(textFor(text, Reading::Natural).toUtf8(), nullptr);
     if (status == ENS_AUDIO_ERROR)
-        speakFailed(QStringLiteral("no sound output device could be opened (espeak-ng: %1)").arg(statusText(status)));
+        throw ENoSoundDevice(QStringLiteral("\"%1\".Speak failed: no sound output device could be opened (espeak-ng: %2)")
+                                 .arg(QLatin1String(kSpVoiceProgId), statusText(status)));
     if (status != ENS_OK) speakFailed(statusText(status));
 }
 
@@ -176,6 +178,10 @@ EspeakVoice::Samples EspeakVoice::synthesizeToSamples(const QString& text, Readi
 }
 
 QString EspeakVoice::phonemes(const QString& text, Reading reading) {
+    return phonemeClauses(text, reading).join(QStringLiteral(" | "));
+}
+
+QStringList EspeakVoice::phonemeClauses(const QString& text, Reading reading) {
     // The phonemes the engine says, as it synthesises them (its own translation to phonemes
     // alone does not read the inline phoneme notation).
     Engine& engine = Engine::instance();
@@ -192,5 +198,5 @@ QString EspeakVoice::phonemes(const QString& text, Reading reading) {
     QStringList clauses;
     for (const QString& line : output.split(u'\n'))
         if (!line.trimmed().isEmpty()) clauses << line.trimmed();
-    return clauses.join(QStringLiteral(" | "));
+    return clauses;
 }

@@ -1,6 +1,8 @@
 #include "calls/naturalreading.h"
 
 #include "calls/grammar.h"
+#include "calls/namelist.h"
+#include "calls/namerules.h"
 #include "calls/spelledletters.h"
 
 #include <QRegularExpression>
@@ -22,15 +24,25 @@ bool isRomanNumeral(QStringView word) {
     return roman.match(word.toString()).hasMatch();
 }
 
-QString readableWord(QStringView word) {
+QString capitalised(const QString& lower) { return lower.left(1).toUpper() + lower.mid(1); }
+
+// How the engine is given one word: the clinic's own entry, else abbreviations (no vowel) and
+// Roman numerals in capitals as they are, else the built-in list, else the spelling rules,
+// else a word in capitals with an initial capital only.
+QString readableWord(QStringView word, const Lexicon* clinic) {
+    if (clinic)
+        if (const QString* said = clinic->find(word)) return *said;
     if (word.size() < 2) return word.toString();
-    bool vowel = false;
+    bool lower = false, vowel = false;
     for (const QChar c : word) {
-        if (c.isLower()) return word.toString();
+        lower = lower || c.isLower();
         vowel = vowel || isVowel(c);
     }
-    if (!vowel || isRomanNumeral(word)) return word.toString();
-    return word.left(1).toString() + word.mid(1).toString().toLower();
+    if (!lower && (!vowel || isRomanNumeral(word))) return word.toString();
+    if (const QString* said = builtinNames().find(word)) return *said;
+    if (const std::optional<QString> respelled = respelledName(word)) return capitalised(*respelled);
+    if (lower) return word.toString();
+    return capitalised(word.toString().toLower());
 }
 
 bool keptControl(QChar c) { return c == u'\r' || c == u'\n' || c == u'\t'; }
@@ -48,7 +60,7 @@ QString withoutEngineNotation(const QString& text) {
 }
 
 // The words of a text read as words, everything else as it is.
-QString readWords(QStringView text) {
+QString readWords(QStringView text, const Lexicon* clinic) {
     QString out;
     out.reserve(text.size());
     qsizetype i = 0;
@@ -56,7 +68,7 @@ QString readWords(QStringView text) {
         if (text[i].isLetter()) {
             qsizetype j = i;
             while (j < text.size() && (text[j].isLetter() || text[j].isMark())) ++j;
-            out += readableWord(text.sliced(i, j - i));
+            out += readableWord(text.sliced(i, j - i), clinic);
             i = j;
             continue;
         }
@@ -67,13 +79,13 @@ QString readWords(QStringView text) {
 
 } // namespace
 
-QString naturalReading(const QString& text) {
+QString naturalReading(const QString& text, const Lexicon* clinic) {
     const QString clean = withoutEngineNotation(text);
     if (const std::optional<TextSpan> ticket = counterTicketText(clean)) {
         const QStringView all(clean);
         const qsizetype end = ticket->start + ticket->length;
-        return readWords(all.first(ticket->start)) + spelledLetters(all.sliced(ticket->start, ticket->length)) +
-               readWords(all.sliced(end));
+        return readWords(all.first(ticket->start), clinic) +
+               spelledLetters(all.sliced(ticket->start, ticket->length)) + readWords(all.sliced(end), clinic);
     }
-    return readWords(clean);
+    return readWords(clean, clinic);
 }

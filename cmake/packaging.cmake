@@ -7,7 +7,7 @@
 # working directory, which the autostart entry and the unit set to /opt/painel.
 
 set(PAINEL_INSTALL_DIR /opt/painel)
-install(TARGETS painel chamar codificar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
+install(TARGETS painel chamar codificar falar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
 install(FILES packaging/config.ini packaging/configserver.txt DESTINATION ${PAINEL_INSTALL_DIR})
 install(FILES packaging/painel.desktop DESTINATION /etc/xdg/autostart)
 install(FILES packaging/painel.service DESTINATION /usr/lib/systemd/user)

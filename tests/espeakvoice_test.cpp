@@ -5,6 +5,7 @@
 #include "calls/grammar.h"
 #include "calls/voice.h"
 #include "config/errors.h"
+#include "tests/support/phonemes.h"
 #include "tests/support/qtprint.h"
 #include "tests/support/tempdir.h"
 
@@ -87,7 +88,7 @@ TEST(EspeakVoice, NamesInCapitalsAreReadAsWords) {
         QString lower;    // the name written in lower case
     } cases[] = {
         {"ANA favor comparecer a Recepção, Guiche 1", "A N A favor comparecer a Recepção, Guiche 1",
-         "ana favor comparecer a Recepção, Guiche 1"},
+         "ana favor comparecer a Recepção, Guichê 1"},
         {"LIA favor comparecer a recepção", "L I A favor comparecer a recepção", "lia favor comparecer a recepção"},
     };
     for (const auto& c : cases) {
@@ -112,13 +113,6 @@ TEST(EspeakVoice, CounterCallsReadLetterAndNumbers) {
     EXPECT_EQ(call, said(voice.phonemes("Senha bê sete, Guichê doze", R::AsGiven)));
     const QString call2 = said(voice.phonemes("Senha A 15, Guichê 3"));
     EXPECT_EQ(call2, said(voice.phonemes("Senha a quinze, Guichê três", R::AsGiven)));
-}
-
-// The sounds of a phoneme text: no stress, pause, clause or word marks.
-QString sounds(const QString& phonemes) {
-    QString out = phonemes;
-    out.remove(QRegularExpression(QStringLiteral("[',;_:!|# \\n]")));
-    return out;
 }
 
 // How the engine itself spells letters when it is told to read them as characters (its SSML

@@ -13,7 +13,7 @@ TEST(NaturalReading, Table) {
         QString expected;
     } cases[] = {
         // Names in capitals become words.
-        {"ANA SOUTO favor comparecer a Recepção, Guiche 1", "Ana Souto favor comparecer a Recepção, Guiche 1"},
+        {"ANA SOUTO favor comparecer a Recepção, Guiche 1", "Ana Souto favor comparecer a Recepção, Guichê 1"},
         {"JOANA PERES favor comparecer a sala de Classificação de Risco 2",
          "Joana Peres favor comparecer a sala de Classificação de Risco 2"},
         {"JOÃO D'ÁVILA", "João D'Ávila"},
