@@ -131,4 +131,18 @@ TEST_F(PainelProcess, AStopSignalEndsThePanelLikeItsCloseButton) {
     }
 }
 
+
+TEST_F(PainelProcess, ALineOfPronunciaTxtThatCannotBeReadIsReportedOnceAndThePanelGoesOn) {
+    const QString lexicon = dir.write(QStringLiteral("pronuncia.txt"), "SOUZA=S\xf4uza\r\nTHIAGO TCHIAGO\r\n");
+    startPanel();
+    TestStation station;
+    ASSERT_TRUE(station.connectTo(port));
+    station.send("RE*THIAGO SOUZA");
+    EXPECT_TRUE(station.waitClosed(15000));
+    const QString line = lexicon + QStringLiteral(", linha 2: falta \"=\" entre a grafia e a pronúncia: THIAGO TCHIAGO");
+    EXPECT_EQ(errors().count(line), 1) << errors().toStdString();
+    EXPECT_EQ(panel.state(), QProcess::Running);
+    EXPECT_TRUE(errorReports().isEmpty()) << errors().toStdString();
+}
+
 } // namespace
