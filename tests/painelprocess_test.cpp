@@ -56,16 +56,7 @@ protected:
         panel.setWorkingDirectory(dir.path());
         panel.start(exe, {});
         ASSERT_TRUE(panel.waitForStarted(10000));
-        const bool listening = QTest::qWaitFor(
-            [&] {
-                if (panel.state() == QProcess::NotRunning) return true;
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(200);
-            },
-            30000);
-        ASSERT_TRUE(listening && panel.state() == QProcess::Running)
-            << "the panel did not start listening: " << errors().toStdString();
+        ASSERT_TRUE(waitListening(panel, port, 30000)) << "the panel did not start listening: " << errors().toStdString();
     }
 
     // What the panel wrote to standard error ("painel: " lines are its error reports).

@@ -4,12 +4,11 @@
 #include "config/errors.h"
 #include "tests/support/firebird.h"
 #include "tests/support/soundspans.h"
+#include "tests/support/station.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 
 HallPanel::HallPanel(const HallSink& sink, HallPanelSetup setup) : m_sink(sink), m_setup(std::move(setup)) {}
 
@@ -63,15 +62,7 @@ bool HallPanel::start(QString* why) {
         if (why) *why = QStringLiteral("the panel did not start: ") + m_process.errorString();
         return false;
     }
-    const bool listening = QTest::qWaitFor(
-        [&] {
-            if (m_process.state() == QProcess::NotRunning) return true;
-            QTcpSocket probe;
-            probe.connectToHost(QHostAddress::LocalHost, m_port);
-            return probe.waitForConnected(200);
-        },
-        30000);
-    if (!listening || !running()) {
+    if (!waitListening(m_process, m_port, 30000)) {
         if (why) *why = QStringLiteral("the panel did not start listening: ") + errors();
         return false;
     }
