@@ -35,6 +35,7 @@ done <<'EOF_FILES'
 -rwxr-xr-x opt/painel/painel
 -rwxr-xr-x opt/painel/chamar
 -rwxr-xr-x opt/painel/codificar
+-rwxr-xr-x opt/painel/falar
 -rw-r--r-- opt/painel/config.ini
 -rw-r--r-- opt/painel/configserver.txt
 -rw-r--r-- etc/xdg/autostart/painel.desktop
@@ -46,7 +47,7 @@ stray=$(awk '$1 !~ /^d/ {print $6}' <<<"$contents" |
   grep -Ev '^\./(opt/painel/|etc/xdg/autostart/painel\.desktop$|usr/lib/systemd/user/painel\.service$|usr/share/doc/painel/)' || true)
 [ -z "$stray" ] || fail "files outside the panel's places: $stray"
 others=$(awk '$1 !~ /^d/ {print $6}' <<<"$contents" | grep '^\./opt/painel/' |
-  grep -Ev '^\./opt/painel/(painel|chamar|codificar|config\.ini|configserver\.txt)$' || true)
+  grep -Ev '^\./opt/painel/(painel|chamar|codificar|falar|config\.ini|configserver\.txt)$' || true)
 [ -z "$others" ] || fail "more in /opt/painel than the panel, its tools and its configuration: $others"
 
 # --- control: dependencies, conffiles ------------------------------------------------------
@@ -81,13 +82,13 @@ grep -qx 'ExecStart=/opt/painel/painel' "$R/usr/lib/systemd/user/painel.service"
 port=$(head -n1 "$R/opt/painel/configserver.txt" | tr -d '\r')
 [[ $port =~ ^[0-9]+$ ]] || fail "configserver.txt: first line '$port' is not a port"
 grep -Eq '^fatura=.+' "$R/opt/painel/config.ini" || fail "config.ini: no [sgbd] fatura"
-for exe in painel chamar codificar; do
+for exe in painel chamar codificar falar; do
   f=$R/opt/painel/$exe
   if readelf -d "$f" | grep -E 'RPATH|RUNPATH' | grep -q "$BUILD"; then fail "$exe looks for libraries in $BUILD"; fi
   file "$f" | grep -q ', stripped' || fail "$exe is not stripped"
 done
 # The tools run from the installed place, with the system's libraries only.
-for exe in chamar codificar; do
+for exe in chamar codificar falar; do
   env -u LD_LIBRARY_PATH "$R/opt/painel/$exe" --help >/dev/null 2>&1 || fail "$exe --help does not run"
 done
 
