@@ -3,12 +3,14 @@
 #include "app/servicenotifier.h"
 #include "app/stopsignals.h"
 #include "base/errors.h"
+#include "calls/pronunciationfile.h"
 #include "display/messageboxreport.h"
 #include "display/tprincipal.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
+#include <iostream>
 
 int main(int argc, char* argv[]) {
     blockStopSignals();
@@ -32,6 +34,9 @@ int main(int argc, char* argv[]) {
         MessageBoxErrorReport().showError(e.text());
         return 1;
     }
+    // How this clinic's names are said, read once; a line that cannot be read is reported on
+    // standard error and the panel goes on without it.
+    loadClinicLexicon(principal->exePath(QLatin1String(kPronunciationFileName)), std::cerr);
     principal->FormCreate();
     if (principal->terminationRequested() || stopRequested()) return 0;
     service.ready();

@@ -2,13 +2,16 @@
 
 #include "calls/naturalreading.h"
 #include "base/errors.h"
+#include "calls/pronunciationfile.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
@@ -84,11 +87,15 @@ public:
         m_output = Output::Samples;
     }
 
-    // Synthesises UTF-8 text to the current output; samples go to sink when it is given.
-    espeak_ng_STATUS synthesize(const QByteArray& utf8, std::vector<short>* sink) {
+    // Synthesises UTF-8 text to the current output; samples go to sink when it is given, the
+    // phonemes of every clause to trace. Text within [[ ]] is read as phonemes.
+    espeak_ng_STATUS synthesize(const QByteArray& utf8, std::vector<short>* sink, FILE* trace = nullptr) {
         m_sink = sink;
-        const espeak_ng_STATUS status = espeak_ng_Synthesize(utf8.constData(), std::size_t(utf8.size()) + 1, 0,
-                                                             POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        if (trace) espeak_SetPhonemeTrace(espeakPHONEMES_SHOW, trace);
+        const espeak_ng_STATUS status =
+            espeak_ng_Synthesize(utf8.constData(), std::size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                                 espeakCHARS_UTF8 | espeakPHONEMES, nullptr, nullptr);
+        if (trace) espeak_SetPhonemeTrace(0, nullptr);
         m_sink = nullptr;
         return status;
     }
@@ -139,7 +146,7 @@ private:
 };
 
 QString textFor(const QString& text, EspeakVoice::Reading reading) {
-    return reading == EspeakVoice::Reading::Natural ? naturalReading(text) : text;
+    return reading == EspeakVoice::Reading::Natural ? naturalReading(text, &clinicLexicon()) : text;
 }
 
 } // namespace
@@ -151,9 +158,10 @@ void EspeakVoice::Speak(const QString& text, int flags) {
         speakFailed(QStringLiteral("flags %1 are not supported; 0 speaks synchronously").arg(flags));
     Engine& engine = Engine::instance();
     engine.toSoundDevice();
-    const espeak_ng_STATUS status = engine.synthesize(naturalReading(text).toUtf8(), nullptr);
+    const espeak_ng_STATUS status = engine.synthesize(textFor(text, Reading::Natural).toUtf8(), nullptr);
     if (status == ENS_AUDIO_ERROR)
-        speakFailed(QStringLiteral("no sound output device could be opened (espeak-ng: %1)").arg(statusText(status)));
+        throw ENoSoundDevice(QStringLiteral("\"%1\".Speak failed: no sound output device could be opened (espeak-ng: %2)")
+                                 .arg(QLatin1String(kSpVoiceProgId), statusText(status)));
     if (status != ENS_OK) speakFailed(statusText(status));
 }
 
@@ -170,12 +178,25 @@ EspeakVoice::Samples EspeakVoice::synthesizeToSamples(const QString& text, Readi
 }
 
 QString EspeakVoice::phonemes(const QString& text, Reading reading) {
-    const QByteArray utf8 = textFor(text, reading).toUtf8();
+    return phonemeClauses(text, reading).join(QStringLiteral(" | "));
+}
+
+QStringList EspeakVoice::phonemeClauses(const QString& text, Reading reading) {
+    // The phonemes the engine says, as it synthesises them (its own translation to phonemes
+    // alone does not read the inline phoneme notation).
+    Engine& engine = Engine::instance();
+    engine.toSamples();
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    FILE* trace = open_memstream(&buffer, &size);
+    if (!trace) synthesisFailed(QString::fromLocal8Bit(std::strerror(errno)));
+    const espeak_ng_STATUS status = engine.synthesize(textFor(text, reading).toUtf8(), nullptr, trace);
+    std::fclose(trace);
+    const QString output = QString::fromUtf8(buffer, qsizetype(size));
+    std::free(buffer);
+    if (status != ENS_OK) synthesisFailed(statusText(status));
     QStringList clauses;
-    const void* position = utf8.constData();
-    while (position) {
-        const char* clause = espeak_TextToPhonemes(&position, espeakCHARS_UTF8, 0);
-        if (clause) clauses << QString::fromUtf8(clause).trimmed();
-    }
-    return clauses.join(QStringLiteral(" | "));
+    for (const QString& line : output.split(u'\n'))
+        if (!line.trimmed().isEmpty()) clauses << line.trimmed();
+    return clauses;
 }

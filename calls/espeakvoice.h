@@ -11,9 +11,16 @@
 // device name) instead of the default one; it is read when the process first speaks.
 
 #include "calls/voice.h"
+#include "base/errors.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
+
+// Speaking failed because no sound output device could be opened.
+class ENoSoundDevice : public EVoiceError {
+    using EVoiceError::EVoiceError;
+};
 
 class EspeakVoice : public IVoice {
 public:
@@ -22,13 +29,13 @@ public:
     // the reason when the engine cannot start or has no Brazilian Portuguese voice there.
     explicit EspeakVoice(const QString& dataPath = QString());
 
-    // Speaks naturalReading(text) and returns when it has been spoken. flags must be 0 (the
-    // synchronous default). Throws EVoiceError with the engine's reason: no sound device, or
-    // synthesis failed.
+    // Speaks naturalReading(text) with the clinic's lexicon and returns when it has been spoken. flags must be 0 (the
+    // synchronous default). Throws EVoiceError with the engine's reason: ENoSoundDevice when no
+    // sound device could be opened, else synthesis failed.
     void Speak(const QString& text, int flags) override;
 
     enum class Reading {
-        Natural, // as Speak gives it to the engine (naturalReading)
+        Natural, // as Speak gives it to the engine (naturalReading with the clinic's lexicon)
         AsGiven, // the text exactly as passed
     };
 
@@ -41,9 +48,12 @@ public:
     // Synthesises the text to samples instead of the sound device. Throws EVoiceError.
     Samples synthesizeToSamples(const QString& text, Reading reading = Reading::Natural);
 
-    // The engine's phonemes for the text (espeak-ng's ASCII phoneme names), one clause after the
-    // other separated by " | ", to compare how texts are read.
+    // The engine's phonemes for the text as it says them (espeak-ng's ASCII phoneme names, as
+    // "espeak-ng -x" prints them), one clause after the other separated by " | ", to compare how
+    // texts are read. Synthesises the text to samples, so throws EVoiceError like
+    // synthesizeToSamples.
     QString phonemes(const QString& text, Reading reading = Reading::Natural);
+    QStringList phonemeClauses(const QString& text, Reading reading = Reading::Natural);
 
     // The data folder the engine reads (espeak-ng-data).
     QString dataFolder() const;

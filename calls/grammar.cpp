@@ -16,6 +16,8 @@ constexpr qsizetype kTicketTextEnd = 45;
 constexpr QStringView kRiskRoom = u"Sala de Classificação de Risco";
 constexpr QStringView kRiskRoomPhrase = u" favor comparecer a sala de Classificação de Risco";
 constexpr QStringView kReceptionPhrase = u" favor comparecer a recepção";
+constexpr QStringView kTicketWord = u"Senha ";
+constexpr QStringView kCounterWord = u"Guichê ";
 
 CallResult counterCall(const QString& T) {
     CallResult r;
@@ -24,8 +26,8 @@ CallResult counterCall(const QString& T) {
     r.ticket = StrToInt(range(T, 3, 5).toString());
     r.xsenha = range(T, 6, kTicketTextEnd).toString();
     const QString ticketLine = concat({r.xsenha, u" ", QString::number(r.ticket)});
-    const QString counterLine = concat({u"Guichê ", QString::number(r.counter)});
-    r.announcement = concat({u"Senha ", ticketLine, u", ", counterLine});
+    const QString counterLine = concat({kCounterWord, QString::number(r.counter)});
+    r.announcement = concat({kTicketWord, ticketLine, u", ", counterLine});
     r.panel3.text = ticketLine;
     r.panel8.text = counterLine;
     r.pauseSeconds = 1;
@@ -131,4 +133,30 @@ CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteser
         return receptionCall(T);
     }
     return counterCall(T);
+}
+
+namespace {
+
+// The start of a whole number written by QString::number (ASCII digits, perhaps after a minus
+// sign) that ends just before end, or -1.
+qsizetype numberBefore(QStringView text, qsizetype end) {
+    qsizetype start = end;
+    while (start > 0 && text[start - 1] >= u'0' && text[start - 1] <= u'9') --start;
+    if (start == end) return -1;
+    if (start > 0 && text[start - 1] == u'-') --start;
+    return start;
+}
+
+} // namespace
+
+std::optional<TextSpan> counterTicketText(const QString& announcement) {
+    // Taken apart from the end, where the numbers are; the ticket text may hold anything.
+    const QStringView text(announcement);
+    if (!text.startsWith(kTicketWord)) return std::nullopt;
+    const qsizetype counter = numberBefore(text, text.size());
+    const QString counterLead = concat({u", ", kCounterWord});
+    if (counter < 0 || !text.first(counter).endsWith(counterLead)) return std::nullopt;
+    const qsizetype ticket = numberBefore(text, counter - counterLead.size());
+    if (ticket < kTicketWord.size() + 1 || text[ticket - 1] != u' ') return std::nullopt;
+    return TextSpan{kTicketWord.size(), ticket - 1 - kTicketWord.size()};
 }

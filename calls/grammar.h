@@ -83,3 +83,12 @@ struct CallResult {
 // Only a counter call can fail; every other form takes any text, missing positions giving
 // empty pieces.
 CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico);
+
+// Where the ticket text lies in a counter call's announcement ("Senha " + ticket text + " " +
+// ticket + ", Guichê " + counter), for the voice, which spells it. No other form's
+// announcement has that shape: theirs end in a destination phrase.
+struct TextSpan {
+    qsizetype start = 0;
+    qsizetype length = 0;
+};
+std::optional<TextSpan> counterTicketText(const QString& announcement);

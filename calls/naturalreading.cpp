@@ -1,5 +1,10 @@
 #include "calls/naturalreading.h"
 
+#include "calls/grammar.h"
+#include "calls/namelist.h"
+#include "calls/namerules.h"
+#include "calls/spelledletters.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -19,22 +24,43 @@ bool isRomanNumeral(QStringView word) {
     return roman.match(word.toString()).hasMatch();
 }
 
-QString readableWord(QStringView word) {
+QString capitalised(const QString& lower) { return lower.left(1).toUpper() + lower.mid(1); }
+
+// How the engine is given one word: the clinic's own entry, else abbreviations (no vowel) and
+// Roman numerals in capitals as they are, else the built-in list, else the spelling rules,
+// else a word in capitals with an initial capital only.
+QString readableWord(QStringView word, const Lexicon* clinic) {
+    if (clinic)
+        if (const QString* said = clinic->find(word)) return *said;
     if (word.size() < 2) return word.toString();
-    bool vowel = false;
+    bool lower = false, vowel = false;
     for (const QChar c : word) {
-        if (c.isLower()) return word.toString();
+        lower = lower || c.isLower();
         vowel = vowel || isVowel(c);
     }
-    if (!vowel || isRomanNumeral(word)) return word.toString();
-    return word.left(1).toString() + word.mid(1).toString().toLower();
+    if (!lower && (!vowel || isRomanNumeral(word))) return word.toString();
+    if (const QString* said = builtinNames().find(word)) return *said;
+    if (const std::optional<QString> respelled = respelledName(word)) return capitalised(*respelled);
+    if (lower) return word.toString();
+    return capitalised(word.toString().toLower());
 }
 
 bool keptControl(QChar c) { return c == u'\r' || c == u'\n' || c == u'\t'; }
 
-} // namespace
+// Characters the engine must not see: control characters (NUL would end the text early) and
+// the brackets of its inline phoneme notation, which a station's text must not reach. Each
+// becomes a blank, so that positions in the text stay.
+QString withoutEngineNotation(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        const bool control = (c.unicode() < 0x20 || c.unicode() == 0x7F) && !keptControl(c);
+        if (control || c == u'[' || c == u']') c = u' ';
+    }
+    return out;
+}
 
-QString naturalReading(const QString& text) {
+// The words of a text read as words, everything else as it is.
+QString readWords(QStringView text, const Lexicon* clinic) {
     QString out;
     out.reserve(text.size());
     qsizetype i = 0;
@@ -42,13 +68,24 @@ QString naturalReading(const QString& text) {
         if (text[i].isLetter()) {
             qsizetype j = i;
             while (j < text.size() && (text[j].isLetter() || text[j].isMark())) ++j;
-            out += readableWord(QStringView(text).mid(i, j - i));
+            out += readableWord(text.sliced(i, j - i), clinic);
             i = j;
             continue;
         }
-        const QChar c = text[i++];
-        const bool control = c.unicode() < 0x20 || c.unicode() == 0x7F;
-        out += control && !keptControl(c) ? QChar(u' ') : c;
+        out += text[i++];
     }
     return out;
+}
+
+} // namespace
+
+QString naturalReading(const QString& text, const Lexicon* clinic) {
+    const QString clean = withoutEngineNotation(text);
+    if (const std::optional<TextSpan> ticket = counterTicketText(clean)) {
+        const QStringView all(clean);
+        const qsizetype end = ticket->start + ticket->length;
+        return readWords(all.first(ticket->start), clinic) +
+               spelledLetters(all.sliced(ticket->start, ticket->length)) + readWords(all.sliced(end), clinic);
+    }
+    return readWords(clean, clinic);
 }

@@ -13,11 +13,11 @@ set(PAINEL_CONFIG_DIR /etc/painel)
 set(PAINEL_DOC_DIR /usr/share/doc/painel)
 set(PAINEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
 
-install(TARGETS painel chamar codificar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
+install(TARGETS painel chamar codificar falar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
 # Stripped as Debian strips programs: without the compiler's .comment and .note sections either.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
-    foreach(program painel chamar codificar)
+    foreach(program painel chamar codificar falar)
       execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
         \"\$ENV{DESTDIR}${PAINEL_INSTALL_DIR}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
     endforeach()
@@ -61,7 +61,7 @@ foreach(name config.ini configserver.txt NOTIFY.WAV)
   install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION ${PAINEL_INSTALL_DIR})
 endforeach()
 # The administrator's tools on the PATH too (the panel itself is started in /opt/painel).
-foreach(name chamar codificar)
+foreach(name chamar codificar falar)
   file(CREATE_LINK ${PAINEL_INSTALL_DIR}/${name} ${PAINEL_PACKAGE_FILES}/links/${name} SYMBOLIC)
   install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION /usr/bin)
 endforeach()

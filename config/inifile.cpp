@@ -1,6 +1,6 @@
 #include "config/inifile.h"
 
-#include "config/textfile.h"
+#include "base/textfile.h"
 
 #include <QFile>
 

@@ -6,7 +6,7 @@
 #include "calls/listener.h"
 #include "config/credentials.h"
 #include "config/inifile.h"
-#include "config/textfile.h"
+#include "base/textfile.h"
 #include "db/callsquery.h"
 #include "db/database.h"
 #include "display/memo.h"

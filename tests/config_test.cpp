@@ -4,7 +4,7 @@
 #include "base/errors.h"
 #include "config/inifile.h"
 #include "base/intrule.h"
-#include "config/textfile.h"
+#include "base/textfile.h"
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -5,12 +5,17 @@
 #include "calls/grammar.h"
 #include "calls/voice.h"
 #include "base/errors.h"
+#include "tests/support/phonemes.h"
 #include "tests/support/qtprint.h"
 #include "tests/support/tempdir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <cstdio>
+#include <cstdlib>
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -83,7 +88,7 @@ TEST(EspeakVoice, NamesInCapitalsAreReadAsWords) {
         QString lower;    // the name written in lower case
     } cases[] = {
         {"ANA favor comparecer a Recepção, Guiche 1", "A N A favor comparecer a Recepção, Guiche 1",
-         "ana favor comparecer a Recepção, Guiche 1"},
+         "ana favor comparecer a Recepção, Guichê 1"},
         {"LIA favor comparecer a recepção", "L I A favor comparecer a recepção", "lia favor comparecer a recepção"},
     };
     for (const auto& c : cases) {
@@ -108,6 +113,44 @@ TEST(EspeakVoice, CounterCallsReadLetterAndNumbers) {
     EXPECT_EQ(call, said(voice.phonemes("Senha bê sete, Guichê doze", R::AsGiven)));
     const QString call2 = said(voice.phonemes("Senha A 15, Guichê 3"));
     EXPECT_EQ(call2, said(voice.phonemes("Senha a quinze, Guichê três", R::AsGiven)));
+}
+
+// How the engine itself spells letters when it is told to read them as characters (its SSML
+// reading), the reference for the letters of a ticket. Needs the engine started by a voice.
+QString engineSpelling(const QString& letters) {
+    const QByteArray ssml = "<say-as interpret-as=\"characters\">" + letters.toUtf8() + "</say-as>";
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    FILE* trace = open_memstream(&buffer, &size);
+    espeak_SetPhonemeTrace(espeakPHONEMES_SHOW, trace);
+    espeak_ng_Synthesize(ssml.constData(), std::size_t(ssml.size()) + 1, 0, POS_CHARACTER, 0,
+                         espeakCHARS_UTF8 | espeakSSML, nullptr, nullptr);
+    espeak_SetPhonemeTrace(0, nullptr);
+    std::fclose(trace);
+    const QString phonemes = QString::fromUtf8(buffer, qsizetype(size));
+    std::free(buffer);
+    return phonemes;
+}
+
+TEST(EspeakVoice, TheLettersOfATicketAreSpelled) {
+    EspeakVoice voice;
+    using R = EspeakVoice::Reading;
+    const QString tail = sounds(voice.phonemes("15, Guichê 3", R::AsGiven));
+    const QString head = sounds(voice.phonemes("Senha", R::AsGiven));
+    // Letters that make a word ("AO", "EU", "OI"), single letters that are words ("E", "O"),
+    // letters without a vowel, long and lower-case tickets.
+    const QString tickets[] = {"A", "E", "O", "AE", "AO", "EU", "OI", "UE", "PR", "ABC", "MAR", "AEIOU", "ae", "Bo",
+                              "ABCDEFGHIJKLM", "NOPQRSTUVWXYZ"};
+    for (const QString& ticket : tickets) {
+        voice.synthesizeToSamples(QString()); // the engine is set up for samples before it is used directly
+        const QString expected = head + sounds(engineSpelling(ticket)) + tail;
+        EXPECT_EQ(sounds(voice.phonemes("Senha " + ticket + " 15, Guichê 3")), expected) << ticket.toStdString();
+    }
+    // A name of the same letters is read as a word.
+    EXPECT_EQ(sounds(voice.phonemes("AO favor comparecer ao consultório 7")),
+              sounds(voice.phonemes("ao favor comparecer ao consultório 7", R::AsGiven)));
+    EXPECT_EQ(sounds(voice.phonemes("EU favor comparecer a recepção")),
+              sounds(voice.phonemes("eu favor comparecer a recepção", R::AsGiven)));
 }
 
 TEST(EspeakVoice, CarriageReturnIsReadAsABreak) {

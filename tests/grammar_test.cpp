@@ -219,6 +219,24 @@ TEST(Grammar, EveryFormSetsItsPanelsTextsAndFonts) {
     checkForms(61, 37);
 }
 
+// The voice finds the ticket text again in a counter call's announcement, and in no other
+// form's, whatever the name holds.
+TEST(Grammar, TheTicketTextIsFoundInCounterAnnouncementsOnly) {
+    std::vector<FormCase> cases = formCases(36, 32);
+    for (const QString& name : {u"Senha A 1, Guichê 2"_s, u"X 1, Guichê 2"_s, u"Senha A 1, Guichê -2\r"_s})
+        for (const QString& prefix : {u"MD*7"_s, u"MD*41"_s, u"MD*12"_s, u"CR*2"_s, u"CR*"_s, u"AC*"_s, u"RE*"_s})
+            cases.push_back({prefix + name, classifyCall(prefix + name), {}, {}, {}, {}, {}, 0, 0, 0});
+    for (const FormCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.message));
+        const CallResult r = parseCall(c.message, 36, 32);
+        const std::optional<TextSpan> span = counterTicketText(r.announcement);
+        ASSERT_EQ(span.has_value(), r.kind == CallKind::Counter);
+        if (!span) continue;
+        EXPECT_EQ(span->start, 6);
+        EXPECT_EQ(r.announcement.mid(span->start, span->length), r.xsenha);
+    }
+}
+
 TEST(Grammar, FontSizesComeFromTheConfiguration) {
     checkForms(12, 90);
     checkForms(-3, 0);

@@ -13,7 +13,7 @@ TEST(NaturalReading, Table) {
         QString expected;
     } cases[] = {
         // Names in capitals become words.
-        {"ANA SOUTO favor comparecer a Recepção, Guiche 1", "Ana Souto favor comparecer a Recepção, Guiche 1"},
+        {"ANA SOUTO favor comparecer a Recepção, Guiche 1", "Ana Souto favor comparecer a Recepção, Guichê 1"},
         {"JOANA PERES favor comparecer a sala de Classificação de Risco 2",
          "Joana Peres favor comparecer a sala de Classificação de Risco 2"},
         {"JOÃO D'ÁVILA", "João D'Ávila"},
@@ -23,10 +23,21 @@ TEST(NaturalReading, Table) {
         // The carriage return of a reception-desk call stays where it is.
         {"LUIS MOTA\r favor comparecer a recepção", "Luis Mota\r favor comparecer a recepção"},
         {"LUIS\r favor comparecer a recepção", "Luis\r favor comparecer a recepção"},
-        // Ticket letters and numbers of counter calls stay a letter and a number.
-        {"Senha A 15, Guichê 3", "Senha A 15, Guichê 3"},
-        {"Senha B 7, Guichê 12", "Senha B 7, Guichê 12"},
+        // The letters of a counter call's ticket are spelled by their names; its numbers stay.
+        {"Senha A 15, Guichê 3", "Senha [['a]] 15, Guichê 3"},
+        {"Senha B 7, Guichê 12", "Senha [[b'e]] 7, Guichê 12"},
+        {"Senha AE 15, Guichê 3", "Senha [['a]] [['E]] 15, Guichê 3"},
+        {"Senha Ço 1, Guichê -3", "Senha [[s'e s,edZ'ilj&]] [['O]] 1, Guichê -3"},
+        {QStringLiteral("Senha E\u0301A2 -1, Guichê 3"), "Senha [['E ag'udU]] [['a]] 2 -1, Guichê 3"},
+        {"Senha A-B1 X 10, Guichê 3", "Senha [['a]]- [[b'e]] 1 [[S'is]] 10, Guichê 3"},
         {"Senha  15, Guichê 3", "Senha  15, Guichê 3"},
+        {QStringLiteral("Senha \u0416 15, Guichê 3"), QStringLiteral("Senha \u0416 15, Guichê 3")},
+        // Only a counter call's announcement has a ticket.
+        {"AE favor comparecer ao consultório 7", "Ae favor comparecer ao consultório 7"},
+        {"Senha AE 15, Guichê 3 favor comparecer a recepção", "Senha Ae 15, Guichê 3 favor comparecer a recepção"},
+        // A station's text cannot reach the engine's phoneme notation.
+        {"ANA [[p'a]] SOUTO", "Ana   p'a   Souto"},
+        {"Senha [[x]] 1, Guichê 2", "Senha   [[S'is]]   1, Guichê 2"},
         // Words without a vowel are abbreviations, spelled; Roman numerals stay numerals.
         {"MARIA favor comparecer a Sala do RX", "Maria favor comparecer a Sala do RX"},
         {"JOÃO PAULO II", "João Paulo II"},

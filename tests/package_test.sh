@@ -126,11 +126,13 @@ expected=$(
 -rwxr-xr-x ./opt/painel/painel
 -rwxr-xr-x ./opt/painel/chamar
 -rwxr-xr-x ./opt/painel/codificar
+-rwxr-xr-x ./opt/painel/falar
 lrwxrwxrwx ./opt/painel/config.ini -> /etc/painel/config.ini
 lrwxrwxrwx ./opt/painel/configserver.txt -> /etc/painel/configserver.txt
 lrwxrwxrwx ./opt/painel/NOTIFY.WAV -> /etc/painel/NOTIFY.WAV
 lrwxrwxrwx ./usr/bin/chamar -> /opt/painel/chamar
 lrwxrwxrwx ./usr/bin/codificar -> /opt/painel/codificar
+lrwxrwxrwx ./usr/bin/falar -> /opt/painel/falar
 -rw-r--r-- ./etc/painel/config.ini
 -rw-r--r-- ./etc/painel/configserver.txt
 -rw-r--r-- ./etc/painel/NOTIFY.WAV
@@ -199,14 +201,14 @@ port=$(head -n1 "$R/etc/painel/configserver.txt" | tr -d '\r')
 [[ $port =~ ^[0-9]+$ ]] || fail "configserver.txt: first line '$port' is not a port"
 [ "$(sed -n 3p "$R/etc/painel/configserver.txt" | tr -d '\r')" != N ] || fail "configserver.txt: the sample has no sound"
 grep -Eq '^fatura=.+' "$R/etc/painel/config.ini" || fail "config.ini: no [sgbd] fatura"
-for exe in painel chamar codificar; do
+for exe in painel chamar codificar falar; do
   f=$R/opt/painel/$exe
   if readelf -d "$f" | grep -E 'RPATH|RUNPATH' | grep -q "$BUILD"; then fail "$exe looks for libraries in $BUILD"; fi
   file "$f" | grep -q ', stripped' || fail "$exe is not stripped"
   if readelf -S "$f" | grep -q ' \.comment '; then fail "$exe keeps the .comment section"; fi
 done
 # The tools run from the installed place, with the system's libraries only.
-for exe in chamar codificar; do
+for exe in chamar codificar falar; do
   env -u LD_LIBRARY_PATH "$R/opt/painel/$exe" --help >/dev/null 2>&1 || fail "$exe --help does not run"
 done
 

@@ -55,16 +55,7 @@ protected:
     // Starts the panel (with these variables besides) and waits until it listens.
     void startPanel(const QList<std::pair<QString, QString>>& variables = {}) {
         launch(variables);
-        const bool listening = QTest::qWaitFor(
-            [&] {
-                if (panel.state() == QProcess::NotRunning) return true;
-                QTcpSocket probe;
-                probe.connectToHost(QHostAddress::LocalHost, port);
-                return probe.waitForConnected(200);
-            },
-            30000);
-        ASSERT_TRUE(listening && panel.state() == QProcess::Running)
-            << "the panel did not start listening: " << errors().toStdString();
+        ASSERT_TRUE(waitListening(panel, port, 30000)) << "the panel did not start listening: " << errors().toStdString();
     }
 
     // Starts the panel without waiting for anything.
@@ -233,6 +224,18 @@ TEST_F(PainelProcess, BeatsWhileAStartUpDialogWaitsForAnOperator) {
         panel.kill();
         panel.waitForFinished(5000);
     }
+
+TEST_F(PainelProcess, ALineOfPronunciaTxtThatCannotBeReadIsReportedOnceAndThePanelGoesOn) {
+    const QString lexicon = dir.write(QStringLiteral("pronuncia.txt"), "SOUZA=S\xf4uza\r\nTHIAGO TCHIAGO\r\n");
+    startPanel();
+    TestStation station;
+    ASSERT_TRUE(station.connectTo(port));
+    station.send("RE*THIAGO SOUZA");
+    EXPECT_TRUE(station.waitClosed(15000));
+    const QString line = lexicon + QStringLiteral(", linha 2: falta \"=\" entre a grafia e a pronúncia: THIAGO TCHIAGO");
+    EXPECT_EQ(errors().count(line), 1) << errors().toStdString();
+    EXPECT_EQ(panel.state(), QProcess::Running);
+    EXPECT_TRUE(errorReports().isEmpty()) << errors().toStdString();
 }
 
 } // namespace

@@ -14,6 +14,7 @@ PACKAGES=(
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
   fonts-liberation xvfb xauth imagemagick sox ffmpeg iproute2
   clang libclang-rt-dev dpkg-dev file libsystemd-dev
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: installs what is missing, builds with warnings as errors, starts a
-# private Firebird server for the database tests, runs every test and stops the server, and as
-# root installs, upgrades and purges the Debian package. Then runs the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and last gives every parser's fuzz target a
-# short run from its corpus. Arguments go to ctest (the first two runs).
+# private Firebird server for the database tests and a private PulseAudio server with a null
+# sink for the audio tests, runs every test and stops the servers, and as root installs, upgrades
+# and purges the Debian package. Then runs the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and last gives every parser's fuzz target a short run from its
+# corpus. Arguments go to ctest (the first two runs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -15,14 +16,20 @@ cmake --preset ci >/dev/null
 cmake --build --preset ci
 
 FBROOT="$(mktemp -d /tmp/painel-fbserver.XXXXXX)"
+PULSEROOT="$(mktemp -d /tmp/painel-pulse.XXXXXX)"
 cleanup() {
   if [ -f tests/support/fbserver.sh ]; then bash tests/support/fbserver.sh stop "$FBROOT" || true; fi
-  rm -rf "$FBROOT"
+  if [ -f tests/support/pulseserver.sh ]; then bash tests/support/pulseserver.sh stop "$PULSEROOT" || true; fi
+  rm -rf "$FBROOT" "$PULSEROOT"
 }
 trap cleanup EXIT
 if [ -f tests/support/fbserver.sh ]; then
   # Prints the variables the database tests read (PAINEL_FB_SERVER_PORT, ...).
   eval "$(bash tests/support/fbserver.sh start "$FBROOT")"
+fi
+if [ -f tests/support/pulseserver.sh ]; then
+  # Prints the variable the audio tests read (PAINEL_PULSE_RUNTIME); no sound card is needed.
+  eval "$(bash tests/support/pulseserver.sh start "$PULSEROOT")"
 fi
 
 stage "tests: ci"

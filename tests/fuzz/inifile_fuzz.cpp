@@ -3,7 +3,7 @@
 // key match without regard to letter case; reading is repeatable.
 
 #include "config/inifile.h"
-#include "config/textfile.h"
+#include "base/textfile.h"
 #include "tests/fuzz/fuzzinput.h"
 
 #include <QFile>

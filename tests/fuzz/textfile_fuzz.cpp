@@ -3,7 +3,7 @@
 // text with its line ends made uniform and one final line end dropped. Loading the same bytes
 // from a file gives the same lines.
 
-#include "config/textfile.h"
+#include "base/textfile.h"
 #include "tests/fuzz/fuzzinput.h"
 
 #include <QFile>

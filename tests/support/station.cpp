@@ -4,6 +4,8 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
+#include <QProcess>
+#include <QTest>
 
 bool TestStation::connectTo(quint16 port, int timeoutMs) {
     m_socket = std::make_unique<QTcpSocket>();
@@ -34,4 +36,16 @@ bool sendCall(quint16 port, const QByteArray& message) {
     if (!s->connectTo(port)) return false;
     s->send(message);
     return true;
+}
+
+bool waitListening(const QProcess& panel, quint16 port, int timeoutMs) {
+    const bool done = QTest::qWaitFor(
+        [&] {
+            if (panel.state() == QProcess::NotRunning) return true;
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(200);
+        },
+        timeoutMs);
+    return done && panel.state() == QProcess::Running;
 }

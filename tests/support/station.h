@@ -21,3 +21,8 @@ private:
 
 // Connects, sends one message and leaves the connection to the panel. Returns false when refused.
 bool sendCall(quint16 port, const QByteArray& message);
+
+class QProcess;
+// Waits until the panel's process listens on the loopback port (true), or has ended, or the time
+// is up (false).
+bool waitListening(const QProcess& panel, quint16 port, int timeoutMs);

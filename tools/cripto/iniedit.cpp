@@ -1,7 +1,7 @@
 #include "tools/cripto/iniedit.h"
 
 #include "base/codepage.h"
-#include "config/textfile.h"
+#include "base/textfile.h"
 
 #include <QStringEncoder>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "config/textfile.h"
+#include "base/textfile.h"
 
 #include "base/codepage.h"
 #include "base/errors.h"

@@ -1,0 +1,212 @@
+// The announcement as the waiting room hears it: a real panel process plays into a PulseAudio
+// server of the test's own with a null sink in place of loudspeakers (tests/support/
+// pulseserver.sh, started by tools/test.sh), and the sink's monitor is recorded. The chime
+// (NOTIFY.WAV, a tone the recording tells from speech) goes through Qt Multimedia and
+// GStreamer, the speech through espeak-ng's own output. Without the server the tests skip.
+
+#include "calls/espeakvoice.h"
+#include "calls/grammar.h"
+#include "calls/pronunciationfile.h"
+#include "tests/support/hallpanel.h"
+#include "tests/support/pulsehall.h"
+#include "tests/support/qtapp.h"
+#include "tests/support/soundspans.h"
+#include "tests/support/station.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// How much earlier than a message a sound may seem to start: the times of the recording come
+// from the arrival of its samples, which the sink renders some milliseconds ahead.
+constexpr double kEarly = 0.1;
+
+// A sound's start and end on the steady clock.
+struct Heard {
+    double start, end;
+    double length() const { return end - start; }
+};
+
+class WaitingRoom : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ensureApp();
+        QString why;
+        const QString runtime = pulseRuntime(&why);
+        if (runtime.isEmpty()) GTEST_SKIP() << why.toStdString();
+        sink = std::make_unique<HallSink>(runtime);
+        recording = std::make_unique<HallRecording>(*sink);
+        ASSERT_TRUE(recording->waitFlowing(10, &why)) << why.toStdString();
+    }
+
+    void startPanel(HallPanelSetup setup = {}) {
+        panel = std::make_unique<HallPanel>(*sink, std::move(setup));
+        QString why;
+        ASSERT_TRUE(panel->start(&why)) << why.toStdString();
+    }
+
+    // Sends a call as a station does and waits until its cycle has ended (the panel closes the
+    // connection at its end). The time the message was written.
+    double call(const QByteArray& message) {
+        TestStation station;
+        // A counter call's cycle refuses stations until it ends: they try again.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return station.connectTo(panel->port(), 1000); }, 30000))
+            << message.toStdString();
+        const double sent = steadySeconds();
+        station.send(message);
+        EXPECT_TRUE(station.waitClosed(40000)) << message.toStdString() << " did not end";
+        return sent;
+    }
+
+    void listen(double seconds) { QTest::qWait(int(seconds * 1000)); }
+
+    // The tone and the speech heard between two instants.
+    std::vector<Heard> heard(bool tone, double from, double to = 1e300) const {
+        const HeardSounds sounds = findSounds(recording->samples(), HallRecording::kRate);
+        std::vector<Heard> out;
+        for (const SoundSpan& s : tone ? sounds.tone : sounds.speech) {
+            const Heard h{recording->timeOf(s.start), recording->timeOf(s.end)};
+            if (h.start >= from && h.start < to) out.push_back(h);
+        }
+        return out;
+    }
+
+    // How long the engine's speech of the announcement lasts, measured as the recording is.
+    double spokenLength(const QByteArray& message) {
+        const EspeakVoice::Samples s = voice.synthesizeToSamples(parseCall(QString::fromLatin1(message), 0, 0).announcement);
+        const std::vector<SoundSpan> speech = findSounds(s.data, s.sampleRate).speech;
+        return speech.empty() ? 0 : speech.back().end - speech.front().start;
+    }
+
+    void expectLengthOfSpeech(const Heard& speech, const QByteArray& message) {
+        const double engine = spokenLength(message);
+        EXPECT_NEAR(speech.length(), engine, 0.2 * engine)
+            << message.toStdString() << ": heard " << speech.length() << " s, the engine's synthesis " << engine << " s";
+    }
+
+    std::unique_ptr<HallSink> sink;
+    std::unique_ptr<HallRecording> recording;
+    std::unique_ptr<HallPanel> panel;
+    EspeakVoice voice;
+};
+
+// The start-up chime, then every form: the chime and the speech in the order of its cycle, the
+// speech as long as the engine's, and a name of the clinic's pronuncia.txt said as it says.
+TEST_F(WaitingRoom, TheStartUpChimeThenEveryFormInTheOrderOfItsCycle) {
+    const QByteArray lexicon = "ZE=José Sebastião da Silva Xavier\n";
+    setClinicLexicon(parsePronunciationFile(lexicon, QStringLiteral("pronuncia.txt")).entries);
+    const double started = steadySeconds();
+    HallPanelSetup setup;
+    setup.pronuncia = lexicon;
+    startPanel(setup);
+    listen(1.5);
+    const QByteArray messages[] = {"03015AE",       "MD*41THIAGO SOUZA", "CR*2JENNIFER LIMA", "CR*MICHAEL",
+                                   "MD*7WALTER",    "MD*12ANA SOUTO",    "AC*LUIS MOTA",      "RE*ZE"};
+    std::vector<double> sent;
+    for (const QByteArray& m : messages) sent.push_back(call(m));
+    listen(0.5);
+    const double tone = panel->setup().toneSeconds;
+    const std::vector<Heard> startup = heard(true, started, sent.front() - kEarly);
+    ASSERT_EQ(startup.size(), 1u) << "the start-up chime";
+    EXPECT_NEAR(startup[0].length(), tone, 0.15);
+    EXPECT_TRUE(heard(false, started, sent.front() - kEarly).empty()) << "speech before the first call";
+
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        SCOPED_TRACE(messages[i].toStdString());
+        // A call's sounds, from a little before its message was written (the recording's times
+        // are good to some milliseconds) to the next call.
+        const double next = i + 1 < sent.size() ? sent[i + 1] - kEarly : 1e300;
+        const std::vector<Heard> chime = heard(true, sent[i] - kEarly, next);
+        const std::vector<Heard> speech = heard(false, sent[i] - kEarly, next);
+        ASSERT_EQ(chime.size(), 1u) << "no chime heard with the call";
+        ASSERT_EQ(speech.size(), 1u);
+        EXPECT_LT(chime[0].start - sent[i], 0.5) << "the chime comes with the call";
+        EXPECT_NEAR(chime[0].length(), tone, 0.15);
+        if (classifyCall(QString::fromLatin1(messages[i])) == CallKind::Counter) {
+            // The counter call pauses a second between its repaint and the speech: the chime is
+            // heard first, the speech more than a second after the message.
+            EXPECT_LT(chime[0].start, speech[0].start);
+            EXPECT_GE(speech[0].start - sent[i], 1.0);
+        } else {
+            // The speech comes right after the repaint, while the chime sounds (the chime's
+            // media pipeline may even make it heard a little after the speech starts).
+            EXPECT_LT(speech[0].start - sent[i], 0.5);
+            EXPECT_LT(speech[0].start, chime[0].end);
+        }
+        expectLengthOfSpeech(speech[0], messages[i]);
+    }
+    // The clinic's entry makes the last name much longer than the engine says it without.
+    const double withEntry = spokenLength("RE*ZE");
+    setClinicLexicon({});
+    EXPECT_GT(withEntry, spokenLength("RE*ZE") + 1.0);
+    EXPECT_TRUE(panel->running()) << panel->errors().toStdString();
+}
+
+// A station's call that arrives while the panel speaks waits for the end of the speech: the
+// first announcement is heard whole, then the second call's speech.
+TEST_F(WaitingRoom, ACallDuringAnotherCallsSpeechDoesNotCutItOff) {
+    startPanel();
+    listen(1.5);
+    const QByteArray first = "MD*41MARIA APARECIDA DA CONCEICAO DOS SANTOS OLIVEIRA";
+    const QByteArray second = "RE*JOAO PEDRO";
+    TestStation a;
+    ASSERT_TRUE(a.connectTo(panel->port()));
+    const double sent = steadySeconds();
+    a.send(first);
+    // Once the first speech is heard, the second station calls.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard(false, sent).empty(); }, 10000)) << "no speech heard";
+    listen(0.5);
+    TestStation b;
+    ASSERT_TRUE(b.connectTo(panel->port()));
+    const double secondSent = steadySeconds();
+    b.send(second);
+    EXPECT_TRUE(b.waitClosed(40000));
+    EXPECT_TRUE(a.waitClosed(40000));
+    listen(0.5);
+
+    // The second call's cycle starts as soon as the first speech has ended, so that the two
+    // speeches are heard almost as one: together they last as long as both. Had the second
+    // call cut the first speech off, half a second into it, they would last little more than
+    // the second.
+    const std::vector<Heard> speech = heard(false, sent - kEarly);
+    ASSERT_GE(speech.size(), 1u);
+    const double firstLength = spokenLength(first), secondLength = spokenLength(second);
+    EXPECT_LT(speech.front().start, secondSent);
+    EXPECT_LT(secondSent - speech.front().start, 0.3 * firstLength) << "the second call came late in the speech";
+    const double both = speech.back().end - speech.front().start;
+    EXPECT_GT(both, 0.85 * (firstLength + secondLength)) << "heard " << both << " s";
+    EXPECT_LT(both, 1.15 * (firstLength + secondLength) + 0.5) << "heard " << both << " s";
+    // The second call is spoken after the first: the speech goes on past the first's length.
+    EXPECT_GT(both, firstLength + 0.5 * secondLength) << "heard " << both << " s";
+}
+
+TEST_F(WaitingRoom, ARefreshMakesNoSound) {
+    startPanel();
+    listen(1.5);
+    const double sent = call("refresh");
+    listen(2.5);
+    EXPECT_TRUE(heard(true, sent - kEarly).empty());
+    EXPECT_TRUE(heard(false, sent - kEarly).empty());
+    EXPECT_TRUE(panel->running());
+}
+
+// Sound switch "N": no chime at start-up nor with the call, and the call is still spoken.
+TEST_F(WaitingRoom, SoundSwitchNGivesSpeechWithoutAChime) {
+    const double started = steadySeconds();
+    HallPanelSetup setup;
+    setup.soundSwitch = "N";
+    startPanel(setup);
+    listen(1.5);
+    const QByteArray message = "MD*7ANA SOUTO";
+    const double sent = call(message);
+    listen(0.5);
+    EXPECT_TRUE(heard(true, started).empty());
+    const std::vector<Heard> speech = heard(false, sent - kEarly);
+    ASSERT_EQ(speech.size(), 1u);
+    EXPECT_LT(speech[0].start - sent, 0.5);
+    expectLengthOfSpeech(speech[0], message);
+}
+
+} // namespace
