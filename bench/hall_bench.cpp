@@ -201,8 +201,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hall_bench: %s\n", qPrintable(why));
         return 2;
     }
-    // This process plays into the same server for the breakdown: Qt Multimedia and espeak-ng
-    // find it from the start.
+    // This process plays into the same server for the breakdown: GStreamer and espeak-ng find
+    // it from the start.
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
     qputenv("PULSE_SINK", "hall");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
     w.row({"paplay (a bare PulseAudio client)", "program start", std::to_string(bare.count) + " plays", msCell(bare)});
     try {
         const Stats player = statsOf(mediaPlayer(recording, wav, 10));
-        w.row({"the panel's media player (Qt Multimedia, GStreamer)", "Play", std::to_string(player.count) + " plays",
+        w.row({"the panel's media player (GStreamer)", "Play", std::to_string(player.count) + " plays",
                msCell(player)});
         const Stats voice = statsOf(engine(recording, 10));
         w.row({"espeak-ng", "Speak", std::to_string(voice.count) + " calls", msCell(voice)});

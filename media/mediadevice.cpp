@@ -227,6 +227,7 @@ void MediaDevice::Close() {
 
 void MediaDevice::Play() {
     if (!requireOpen()) return;
+    takeNotices();
     if (m_atEnd) {
         if (!m_autoRewind) {
             // Nothing is left to play.
@@ -237,6 +238,10 @@ void MediaDevice::Play() {
     }
     startPlaying();
 }
+
+// The medium's notices posted while the thread was busy (a spoken call blocks it) are taken now,
+// so that a medium that has ended meanwhile is not taken for one still playing.
+void MediaDevice::takeNotices() { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); }
 
 // A playing medium plays on: setting the state it is in changes nothing.
 void MediaDevice::startPlaying() {
@@ -252,6 +257,7 @@ void MediaDevice::startPlaying() {
 
 void MediaDevice::Pause() {
     if (!requireOpen()) return;
+    takeNotices();
     switch (Mode()) {
     case MediaMode::Playing:
         PauseOnly();
@@ -266,6 +272,7 @@ void MediaDevice::Pause() {
 
 void MediaDevice::PauseOnly() {
     if (!requireOpen()) return;
+    takeNotices();
     if (m_mode == MediaMode::Playing) {
         gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
         m_mode = MediaMode::Paused;
@@ -275,6 +282,7 @@ void MediaDevice::PauseOnly() {
 
 void MediaDevice::Resume() {
     if (!requireOpen()) return;
+    takeNotices();
     if (Mode() != MediaMode::Paused) {
         // Only a paused medium resumes; anything else is played.
         Play();

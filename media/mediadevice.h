@@ -82,6 +82,7 @@ Q_SIGNALS:
 private:
     struct BusLink;
     bool requireOpen() const;
+    void takeNotices();
     bool waitForLoad();
     void releasePipeline();
     void startPlaying();

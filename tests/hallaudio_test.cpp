@@ -1,8 +1,8 @@
 // The announcement as the waiting room hears it: a real panel process plays into a PulseAudio
 // server of the test's own with a null sink in place of loudspeakers (tests/support/
 // pulseserver.sh, started by tools/test.sh), and the sink's monitor is recorded. The chime
-// (NOTIFY.WAV, a tone the recording tells from speech) goes through Qt Multimedia and
-// GStreamer, the speech through espeak-ng's own output. Without the server the tests skip.
+// (NOTIFY.WAV, a tone the recording tells from speech) goes through GStreamer, the speech
+// through espeak-ng's own output. Without the server the tests skip.
 
 #include "calls/espeakvoice.h"
 #include "calls/grammar.h"
@@ -145,7 +145,7 @@ TEST_F(WaitingRoom, TheStartUpChimeThenEveryFormInTheOrderOfItsCycle) {
 }
 
 // A station's call that arrives while the panel speaks waits for the end of the speech: the
-// first announcement is heard whole, then the second call's speech.
+// first announcement is heard whole, then the second call's chime and speech.
 TEST_F(WaitingRoom, ACallDuringAnotherCallsSpeechDoesNotCutItOff) {
     startPanel();
     listen(1.5);
@@ -180,6 +180,11 @@ TEST_F(WaitingRoom, ACallDuringAnotherCallsSpeechDoesNotCutItOff) {
     EXPECT_LT(both, 1.15 * (firstLength + secondLength) + 0.5) << "heard " << both << " s";
     // The second call is spoken after the first: the speech goes on past the first's length.
     EXPECT_GT(both, firstLength + 0.5 * secondLength) << "heard " << both << " s";
+    // And it has its chime too, once the first speech is over (the first chime had ended long
+    // before, while the thread was speaking).
+    const std::vector<Heard> chimes = heard(true, sent - kEarly);
+    ASSERT_EQ(chimes.size(), 2u) << "chimes heard";
+    EXPECT_GT(chimes.back().start, speech.front().start + 0.8 * firstLength);
 }
 
 TEST_F(WaitingRoom, ARefreshMakesNoSound) {

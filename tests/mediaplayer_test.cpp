@@ -23,6 +23,7 @@
 #include <functional>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <thread>
 #include <memory>
 
 namespace {
@@ -195,6 +196,21 @@ TEST_F(MediaPlayerTest, APlayAfterTheEndPlaysFromTheBeginning) {
     ASSERT_FALSE(seen.isEmpty());
     EXPECT_LT(seen.first(), p->Length() / 2);
     EXPECT_GE(p->Position(), p->Length() - kJitterMs);
+}
+
+// The thread was busy (a spoken call blocks it) while the sound ended: the end's notice is still
+// waiting for the event loop when the next call plays the sound. It plays from the beginning, as
+// after any end, and does not take the ended sound for one still playing.
+TEST_F(MediaPlayerTest, APlayAfterAnEndNotYetNoticedPlaysFromTheBeginning) {
+    auto p = openChime();
+    NoticeLog log(*p);
+    p->Play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(kChimeMs + 800)); // no event served
+    p->Play();
+    EXPECT_EQ(p->Mode(), MediaMode::Playing);
+    EXPECT_LT(p->Position(), p->Length() / 2);
+    ASSERT_TRUE(log.waitFor(MediaNotify::Successful, 2));
+    EXPECT_EQ(log.kinds(), (QVector<MediaNotify>{MediaNotify::Successful, MediaNotify::Successful}));
 }
 
 TEST_F(MediaPlayerTest, WithoutAutoRewindAPlayAtTheEndPlaysNothing) {

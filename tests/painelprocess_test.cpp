@@ -224,6 +224,7 @@ TEST_F(PainelProcess, BeatsWhileAStartUpDialogWaitsForAnOperator) {
         panel.kill();
         panel.waitForFinished(5000);
     }
+}
 
 TEST_F(PainelProcess, ALineOfPronunciaTxtThatCannotBeReadIsReportedOnceAndThePanelGoesOn) {
     const QString lexicon = dir.write(QStringLiteral("pronuncia.txt"), "SOUZA=S\xf4uza\r\nTHIAGO TCHIAGO\r\n");

@@ -17,8 +17,8 @@ double steadySeconds();
 // otherwise, with the reason in why.
 QString pulseRuntime(QString* why = nullptr);
 
-// The server's null sink "hall", the default sink, where the panel's chime (Qt Multimedia asks
-// for the default device by name) and its speech (espeak-ng takes the default) both go. One
+// The server's null sink "hall", the default sink, where the panel's chime (GStreamer's audio
+// sink takes the default) and its speech (espeak-ng takes the default) both go. One
 // test at a time uses it (the audio tests hold a ctest resource lock).
 class HallSink {
 public:
