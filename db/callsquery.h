@@ -1,24 +1,12 @@
 #pragma once
 // The calls list `GUICHELISTA`: today's calls read from the clinic's database, newest first,
-// as a read-only table model that the main window's grid shows.
+// as a read-only table model for a view, in a transaction of its connection.
 //
-// The main window keeps it as a member declared after `Fatura` and `TransFatura`:
-//
-//     CallsQuery GUICHELISTA(Fatura, TransFatura);
-//     grid->setModel(&GUICHELISTA);                       // the data link `DataSource`
-//     // show only these three columns, in this order:
-//     GUICHELISTA.fieldIndex("NR_GUICHE_CHAMOU"), fieldIndex("NOMEGUICHE"), fieldIndex("SENHA1")
-//     connect(&GUICHELISTA, &CallsQuery::fetchFailed, ..., Qt::QueuedConnection);
-//
-//     GUICHELISTA.open();       // start-up and the double-click on the date label
-//     GUICHELISTA.requery();    // every call message: close, then open
-//
-// open(), close() and requery() throw EDatabaseError; the main window's handlers pass it on to
-// the standard error report. Opening resets the model and fetches the first rows; the grid
-// fetches the rest as it scrolls (canFetchMore / fetchMore). A fetch the grid asks for cannot
-// throw through Qt: its failure closes the list and is reported by fetchFailed(), which the
-// main window connects, queued, to the error report. The first record of an opened list is
-// row 0; recordNumber() gives the 1-based number the grid's banding uses.
+// open(), close() and requery() (a close, then an open) throw EDatabaseError. Opening resets the
+// model and fetches the first rows; a view fetches the rest as it scrolls (canFetchMore /
+// fetchMore). A fetch a view asks for cannot throw through Qt: its failure closes the list and
+// is told by fetchFailed(). The first record of an opened list is row 0; recordNumber() gives
+// its 1-based number.
 //
 // The statement is prepared once per connection and executed at every open. Fetched records
 // are held in blocks of 1000 until the list is closed.

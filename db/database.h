@@ -1,19 +1,9 @@
 #pragma once
 // The database connection `Fatura`: the clinic's Firebird database, attached with a user name
-// and password and held for the whole run.
-//
-// The main window builds it from the loaded client library and keeps it as a member declared
-// before `TransFatura` and `GUICHELISTA` (they hold handles tied to it and must go first):
-//
-//     FbClient client;                                   // loads libfbclient.so.2
-//     Database Fatura(client);                           // built-in name and parameter lines
-//     Fatura.setDatabaseName(path);                      // start-up: [sgbd] fatura
-//     Fatura.params()[0] = "user_name=" + user;          // start-up: [sgbd] usuario
-//     Fatura.params()[1] = "password=" + password;       //           [sgbd] senha
-//     Fatura.connect();
-//
-// When [sgbd] fatura is empty, start-up calls discard(): from then on every open of the calls
-// list fails with "Database not assigned". At the end of the run the destructor detaches.
+// and password and held for the whole run. It is built on a loaded client library, which must
+// outlive it; the objects that hold handles tied to it (a transaction, a statement) register as
+// its users and are told to release them before it detaches. After discard() every open fails
+// with "Database not assigned". The destructor detaches.
 
 #include "base/errors.h"
 #include "db/boundedattach.h"

@@ -1,12 +1,8 @@
 #pragma once
 // The transaction `TransFatura` in which the calls list is read: started by the first open of
 // the list and kept for the whole run, so that no transaction is started or committed per call.
-//
-// The main window keeps it as a member declared after `Fatura` and before `GUICHELISTA`:
-//
-//     Transaction TransFatura(Fatura);
-//
-// The calls list starts it; the destructor commits it at the end of the run.
+// It is a user of its database connection (released before the connection detaches); the
+// destructor commits it.
 
 #include "db/database.h"
 
