@@ -6,8 +6,8 @@
 // 150 ms of the chime for the forms that do not pause.
 //
 // Then where the time goes, measured in this process with the same recording: a bare
-// PulseAudio client (paplay) from its start to audible, the panel's media player (Qt
-// Multimedia and GStreamer, as the panel's Som1 plays NOTIFY.WAV) from Play to audible, and
+// PulseAudio client (paplay) from its start to audible, the panel's media player (GStreamer,
+// as the panel's Som1 plays NOTIFY.WAV) from Play to audible, and
 // espeak-ng from Speak to audible, with the latency the server reports for the sink.
 //
 //   eval "$(bash tests/support/pulseserver.sh start /tmp/painel-pulse)"
@@ -135,6 +135,9 @@ CallFigures runCalls(const HallSink& sink, HallRecording& recording, int calls, 
         if (h.speech && !counter) f.speech.push_back((*h.speech - at) * 1000);
         if (h.speech && h.tone && !counter) f.chimeToSpeech.push_back((*h.speech - *h.tone) * 1000);
     }
+    // What the panel reported: errors, and a medium it had to start again.
+    if (const QString errors = panel.errors(); !errors.isEmpty())
+        std::printf("the panel's standard error:\n%s\n", qPrintable(errors));
     return f;
 }
 

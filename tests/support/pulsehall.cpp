@@ -149,9 +149,7 @@ void HallRecording::read() {
         }
         odd.remove(0, whole * 2);
         total += std::size_t(whole);
-        const double start = now - double(total) / kRate;
-        if (!m_haveStart || start < m_start) m_start = start;
-        m_haveStart = true;
+        if (whole > 0) m_anchors.push_back({total, now});
     }
 }
 
@@ -178,9 +176,22 @@ std::vector<short> HallRecording::samples() const {
     return m_samples;
 }
 
-double HallRecording::startTime() const {
+double HallRecording::timeOf(double secondsIntoRecording) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_start + m_renderAhead;
+    if (m_anchors.empty()) return 0;
+    // Each read that ended at or after the sample, within the next second, dates it: its arrival
+    // less the samples between. A read that came late dates it late, never early, so the earliest
+    // of them is the best; a gap (lost samples) after the sample only dates it later, and the
+    // reads before the gap win.
+    const auto index = std::size_t(std::max(0.0, secondsIntoRecording) * kRate);
+    auto it = std::lower_bound(m_anchors.begin(), m_anchors.end(), index,
+                               [](const Anchor& a, std::size_t i) { return a.samples < i; });
+    if (it == m_anchors.end()) --it;
+    double best = 1e300;
+    for (auto a = it; a != m_anchors.end() && a->samples <= index + kRate; ++a)
+        best = std::min(best, a->arrival - double(a->samples - std::min(a->samples, index)) / kRate);
+    if (best == 1e300) best = it->arrival - (double(it->samples) - double(index)) / kRate;
+    return best + m_renderAhead;
 }
 
 double HallRecording::secondsRecorded() const {

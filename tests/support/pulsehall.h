@@ -39,9 +39,10 @@ private:
 };
 
 // Records the sink's monitor (parec, 16-bit mono at kRate) on a thread of its own, so that a
-// busy test loses nothing. The time of a sample is its arrival time less the samples that
-// follow it, taken at the reading where that comes out earliest, plus the sink's configured
-// latency: the sink renders (and its monitor delivers) that much ahead of playing.
+// busy test loses nothing. The time of a sample is the arrival time of a reading less the samples
+// between, taken at the reading within the next second where that comes out earliest, plus the
+// sink's configured latency: the sink renders (and its monitor delivers) that much ahead of
+// playing.
 class HallRecording {
 public:
     static constexpr int kRate = 16000;
@@ -56,9 +57,11 @@ public:
     bool waitFlowing(double seconds, QString* why);
 
     std::vector<short> samples() const;
-    // Steady-clock time of the first sample.
-    double startTime() const;
-    double timeOf(double secondsIntoRecording) const { return startTime() + secondsIntoRecording; }
+    // Steady-clock time at which the sink played the sample `secondsIntoRecording` into the
+    // recording. It is taken from the arrival of the reads around that sample, not counted from
+    // the first one: a recording that loses samples on a busy machine (a stream overrun) would
+    // otherwise place every later sound too early, by all it has lost.
+    double timeOf(double secondsIntoRecording) const;
     double secondsRecorded() const;
 
 private:
@@ -69,8 +72,12 @@ private:
     std::thread m_reader;
     mutable std::mutex m_mutex;
     std::vector<short> m_samples;
-    double m_start = 0;
-    bool m_haveStart = false;
+    // For each read: the count of samples recorded at its end, and when it arrived.
+    struct Anchor {
+        std::size_t samples;
+        double arrival;
+    };
+    std::vector<Anchor> m_anchors;
     double m_renderAhead = 0;
     const HallSink& m_sink;
     std::atomic<bool> m_stop = false;
