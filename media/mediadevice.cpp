@@ -20,6 +20,10 @@ constexpr int kOpenTimeoutMs = 15000;
 constexpr qint64 kEndToleranceMs = 100;
 // One frame at 25 frames per second, for a video that does not tell its rate.
 constexpr qint64 kDefaultFrameMs = 40;
+// A playing medium's position is looked at this often; found at the same place this many looks
+// in a row, it stands still.
+constexpr int kWatchMs = 1000;
+constexpr int kStillLooks = 2;
 
 int g_lastDeviceId = 0;
 
@@ -78,7 +82,10 @@ struct MediaDevice::BusLink {
     static void free(gpointer data) { delete static_cast<BusLink*>(data); }
 };
 
-MediaDevice::MediaDevice(QObject* parent) : QObject(parent) {}
+MediaDevice::MediaDevice(QObject* parent) : QObject(parent) {
+    m_watch.setInterval(kWatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &MediaDevice::watchPlaying);
+}
 
 MediaDevice::~MediaDevice() {
     Close();
@@ -209,6 +216,7 @@ bool MediaDevice::waitForLoad() {
 // The pipeline goes at once, and the file with it; messages it had posted are dropped.
 void MediaDevice::releasePipeline() {
     ++m_pipelineId;
+    m_watch.stop();
     m_media.reset();
     m_pipeline = nullptr;
     m_output.reset();
@@ -249,10 +257,53 @@ void MediaDevice::startPlaying() {
     const bool refused = gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE;
     m_mode = MediaMode::Playing;
     m_notifyPending = true;
+    m_watchPosition = -1;
+    m_stillLooks = 0;
+    m_watch.start();
     if (refused)
         setResult(MediaError::Unknown, QStringLiteral("The device did not play"));
     else
         setResult(MediaError::None);
+}
+
+void MediaDevice::watchPlaying() {
+    takeNotices();
+    if (!m_open || m_opening || !m_pipeline || m_mode != MediaMode::Playing) {
+        m_watch.stop();
+        return;
+    }
+    // A seek under way has its own time.
+    const qint64 p = m_seekTarget >= 0 ? -1 : queryPosition();
+    if (p < 0 || p != m_watchPosition) {
+        m_watchPosition = p;
+        m_stillLooks = 0;
+        return;
+    }
+    if (++m_stillLooks < kStillLooks) return;
+    m_stillLooks = 0;
+    m_watchPosition = -1;
+    if (m_length > 0 && p >= m_length - kEndToleranceMs) {
+        trace(m_fileName, QStringLiteral("stood at its end without the end's notice: taken as ended"));
+        onEndOfStream();
+        return;
+    }
+    trace(m_fileName, QStringLiteral("stood still at %1 ms while playing: started again there").arg(p));
+    restartAt(p);
+}
+
+// A pipeline whose sink has stuck is not brought back by a seek or a state change: the medium
+// is opened again on a new pipeline, taken to the position and played, and the play's notice
+// comes at the end of the new play. An open that fails leaves the device closed, as a failed
+// Open does, and the next operation says so.
+void MediaDevice::restartAt(qint64 position) {
+    try {
+        Open();
+    } catch (const EMCIDeviceError& e) {
+        trace(m_fileName, QStringLiteral("could not be opened again: ") + e.text());
+        return;
+    }
+    if (position > 0) seekTo(position);
+    startPlaying();
 }
 
 void MediaDevice::Pause() {

@@ -3,13 +3,18 @@
 // semantics the panel relies on. Open waits until the medium is loaded; play, pause and resume
 // return at once and the medium plays on its own; a play that finds the medium at its end
 // rewinds it first (AutoRewind). Failures of play, pause and seek raise nothing: they are kept
-// as the last error. Everything runs on the user-interface thread.
+// as the last error. A medium that stands still while it plays (GStreamer's PulseAudio sink has
+// been seen to stay at the start for good when set playing again) is opened again and played
+// from where it stood, and one that stands at its end without the end's notice is taken as
+// ended. Everything
+// runs on the user-interface thread.
 
 #include "media/mediatypes.h"
 
 #include <QObject>
 #include <QSize>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 
@@ -86,6 +91,8 @@ private:
     bool waitForLoad();
     void releasePipeline();
     void startPlaying();
+    void watchPlaying();
+    void restartAt(qint64 position);
     void stopAt(qint64 position, bool atEnd);
     void seekTo(qint64 position);
     void stepBy(qint64 delta);
@@ -122,6 +129,11 @@ private:
     qint64 m_endPosition = 0;    // where it ended
     qint64 m_seekTarget = -1;    // a seek under way, until it is done
     mutable qint64 m_lastPosition = 0;
+    // While playing: the position seen at the last look, and how many looks in a row found it
+    // there.
+    QTimer m_watch;
+    qint64 m_watchPosition = -1;
+    int m_stillLooks = 0;
 
     // The open under way: its wait, whether the medium is ready, and its first failure.
     QuietLoop* m_openWait = nullptr;

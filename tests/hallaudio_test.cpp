@@ -12,7 +12,10 @@
 #include "tests/support/qtapp.h"
 #include "tests/support/soundspans.h"
 #include "tests/support/station.h"
+#include "media/mediaplayer.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -215,3 +218,44 @@ TEST_F(WaitingRoom, SoundSwitchNGivesSpeechWithoutAChime) {
 }
 
 } // namespace
+
+// The chime played again from its end, call after call, each time with the announcement spoken
+// right after it as in the forms that do not pause: every play is heard. (GStreamer's
+// PulseAudio sink can stay at the start when set playing again, about one play in ten; the
+// device thought it playing, and the chime was never heard again. Such a play is now started
+// again once the speech has ended.)
+TEST_F(WaitingRoom, TheChimePlayedAgainFromItsEndIsHeardEveryTime) {
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("NOTIFY.WAV"));
+    {
+        QFile out(wav);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(toneWave(1.2)) > 0);
+    }
+    // GStreamer in this process plays into the test's sink.
+    for (const QString& e : sink->environment({})) {
+        const qsizetype eq = e.indexOf(QLatin1Char('='));
+        qputenv(e.left(eq).toLocal8Bit().constData(), e.mid(eq + 1).toLocal8Bit());
+    }
+    TMediaPlayer player;
+    player.setFileName(wav);
+    player.setAutoRewind(true);
+    player.Open();
+    constexpr int kPlays = 20;
+    std::vector<double> played;
+    int unfinished = 0;
+    for (int i = 0; i < kPlays; ++i) {
+        played.push_back(steadySeconds());
+        player.Play();
+        voice.Speak(QStringLiteral("Thiago Souza favor comparecer ao consultório 7"), 0);
+        if (!QTest::qWaitFor([&] { return player.Mode() == MediaMode::Stopped; }, 6000)) ++unfinished;
+        listen(0.2); // a gap between the tones, which the recording tells apart
+    }
+    player.Close();
+    listen(0.3);
+    EXPECT_EQ(unfinished, 0) << "plays that did not reach their end, of " << kPlays;
+    for (int i = 0; i < kPlays; ++i) {
+        const double next = i + 1 < kPlays ? played[i + 1] - kEarly : 1e300;
+        const std::vector<Heard> chime = heard(true, played[i] - kEarly, next);
+        EXPECT_EQ(chime.size(), 1u) << "play " << i + 1 << " of " << kPlays;
+    }
+}
