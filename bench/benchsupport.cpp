@@ -134,7 +134,8 @@ QStringList PanelInstall::environment() const {
     return e.toStringList();
 }
 
-PanelInstall installPanel(const QString& dir, const QString& database, quint16 port) {
+PanelInstall installPanel(const QString& dir, const QString& database, quint16 port,
+                          const std::optional<FbServer>& server) {
     PanelInstall p;
     p.dir = dir;
     p.port = port;
@@ -146,8 +147,9 @@ PanelInstall installPanel(const QString& dir, const QString& database, quint16 p
         QFile f(QDir(dir).filePath(name));
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(name));
     };
-    write(QStringLiteral("config.ini"), "[fonte]\ntamanhofontenome=36\ntamanhofonteservico=32\n[sgbd]\nfatura=" +
-                                            cp1252::encode(database) + "\n");
+    QByteArray sgbd = "[sgbd]\nfatura=" + cp1252::encode(server ? server->databaseName(database) : database) + "\n";
+    if (server) sgbd += "usuario=SYSDBA\nsenha=" + cp1252::encode(server->password) + "\n";
+    write(QStringLiteral("config.ini"), "[fonte]\ntamanhofontenome=36\ntamanhofonteservico=32\n" + sgbd);
     write(QStringLiteral("configserver.txt"), QByteArray::number(port) + "\n1\nN\nN\n");
     return p;
 }

@@ -4,11 +4,14 @@
 // time and resident size of a process, a calls database with a day of calls, a copy of the panel
 // installed in a folder of its own, and a mix of call messages.
 
+#include "tests/support/firebird.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,8 +57,9 @@ ProcessSample sampleProcess(long long pid);
 // closed again when this returns.
 void createCallsDatabase(const QString& path, int today);
 
-// The panel copied into a folder of its own with config.ini (fonts 36/32, the embedded calls
-// database) and configserver.txt (sound off, voice off), run from that folder.
+// The panel copied into a folder of its own with config.ini (fonts 36/32, the calls database:
+// embedded, or through `server` when one is given) and configserver.txt (sound off, voice off),
+// run from that folder.
 struct PanelInstall {
     QString dir;
     QString program;
@@ -65,7 +69,8 @@ struct PanelInstall {
     // open in this process while the panel runs (the installed server mode opens it exclusively).
     QStringList environment() const;
 };
-PanelInstall installPanel(const QString& dir, const QString& database, quint16 port);
+PanelInstall installPanel(const QString& dir, const QString& database, quint16 port,
+                          const std::optional<FbServer>& server = std::nullopt);
 
 // Waits until the panel listens again and the cycles that were running have ended: a station
 // that connected while nested cycles unwind would have its connection closed, unread, by the

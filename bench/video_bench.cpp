@@ -8,7 +8,7 @@
 //   and 1280 x 720 (wmv2, 25 frames a second, no sound) made with ffmpeg.
 //
 // The panel runs as installed (config.ini, configserver.txt with sound and voice off, an
-// embedded calls database, repetirvideo=S) on Xvfb at 986 x 749, where its window fills the
+// embedded calls database, repetirvideo=S, and again through the test server when one runs) on Xvfb at 986 x 749, where its window fills the
 // screen and its video area above the bar is 594 x 352; the picture fitted into it keeping the
 // aspect of a 16:9 video is 594 x 334, which is what the reference pipeline scales to.
 
@@ -116,44 +116,72 @@ int main(int argc, char* argv[]) {
     }
 
     QTemporaryDir dir;
-    const QString database = QDir(dir.path()).filePath(QStringLiteral("fatura.fdb"));
-    createCallsDatabase(database, 200);
-    const PanelInstall panel = installPanel(dir.path(), database, freeTcpPort());
-    {
-        QFile ini(QDir(dir.path()).filePath(QStringLiteral("config.ini")));
+    // The panel with its calls database embedded, and, when the test server runs
+    // (tests/support/fbserver.sh), the same panel reading it through the server as a clinic's
+    // panel does: the embedded engine is several MiB of the panel's resident size.
+    struct Setup {
+        std::string name;
+        PanelInstall panel;
+        QStringList env;
+    };
+    std::vector<Setup> setups;
+    const auto install = [&](const std::string& name, const std::optional<FbServer>& server) {
+        const QString folder = QDir(dir.path()).filePath(QString::fromStdString(name));
+        QDir().mkpath(folder);
+        const QString database = QDir(folder).filePath(QStringLiteral("fatura.fdb"));
+        createCallsDatabase(database, 200);
+        Setup s{name, installPanel(folder, database, freeTcpPort(), server), {}};
+        QFile ini(QDir(folder).filePath(QStringLiteral("config.ini")));
         if (!ini.open(QIODevice::Append) || ini.write("[definicao]\nrepetirvideo=S\n") <= 0) qFatal("config.ini");
-    }
-    QStringList env = panel.environment();
-    env.erase(std::remove_if(env.begin(), env.end(),
-                             [](const QString& v) {
-                                 return v.startsWith(QLatin1String("QT_QPA_PLATFORM=")) ||
-                                        v.startsWith(QLatin1String("DISPLAY="));
-                             }),
-              env.end());
-    env << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("DISPLAY=") + x.display();
+        s.env = s.panel.environment();
+        s.env.erase(std::remove_if(s.env.begin(), s.env.end(),
+                                   [](const QString& v) {
+                                       return v.startsWith(QLatin1String("QT_QPA_PLATFORM=")) ||
+                                              v.startsWith(QLatin1String("DISPLAY="));
+                                   }),
+                    s.env.end());
+        s.env << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("DISPLAY=") + x.display();
+        setups.push_back(std::move(s));
+    };
+    install("panel", std::nullopt);
+    if (const auto server = sharedServer()) install("panel on a server", server);
+    else std::printf("no test server (PAINEL_FB_SERVER_PORT): the panel on a server is not measured\n");
 
     const int spanMs = o.seconds * 1000;
-    const auto listening = [&] { return RawStation().connectRetrying(panel.port, 20000); };
-    // The panel without VIDEO.WMV: what the video adds is measured against it.
-    std::vector<double> bareCpu, bareRss;
-    for (int r = 0; r < o.rounds; ++r) {
-        const Figures bare = measure(panel.program, {}, dir.path(), env, spanMs, listening);
-        bareCpu.push_back(bare.cpuPercent);
-        bareRss.push_back(bare.rssMiB);
+    const auto run = [&](const Setup& s) {
+        return measure(s.panel.program, {}, s.panel.dir, s.env, spanMs,
+                       [&] { return RawStation().connectRetrying(s.panel.port, 20000); });
+    };
+    std::vector<std::string> header{"file", "gst-launch processor", "gst-launch resident"};
+    for (const Setup& s : setups)
+        for (const char* what : {" processor", " resident", " processor ratio"}) header.push_back(s.name + what);
+    Table t;
+    t.row(header);
+    // Each panel without VIDEO.WMV: what the video adds is measured against it.
+    std::vector<std::string> bareRow{"no video", "", ""};
+    for (const Setup& s : setups) {
+        std::vector<double> cpu, rss;
+        for (int r = 0; r < o.rounds; ++r) {
+            const Figures bare = run(s);
+            cpu.push_back(bare.cpuPercent);
+            rss.push_back(bare.rssMiB);
+        }
+        bareRow.insert(bareRow.end(), {fixed(median(cpu), 2) + " %", fixed(median(rss)) + " MiB", ""});
     }
-    std::printf("panel without a video: %.2f %% of a core, %.1f MiB resident\n", median(bareCpu), median(bareRss));
+    t.row(bareRow);
 
     const int videoSeconds = (kWarmUpMs + spanMs) / 1000 + 5;
-    Table t;
-    t.row({"file", "gst-launch processor", "gst-launch resident", "panel processor", "panel resident",
-           "processor ratio"});
-    t.row({"panel without a video", "", "", fixed(median(bareCpu), 2) + " %", fixed(median(bareRss)) + " MiB", ""});
     for (const QSize size : {QSize(640, 360), QSize(1280, 720)}) {
         const QString video = QDir(dir.path()).filePath(QStringLiteral("VIDEO.WMV"));
         QString why;
         if (!testmedia::writeTestVideo(video, videoSeconds, size, &why)) {
             std::fprintf(stderr, "video_bench: %s\n", qUtf8Printable(why));
             return 1;
+        }
+        for (const Setup& s : setups) {
+            const QString copy = QDir(s.panel.dir).filePath(QStringLiteral("VIDEO.WMV"));
+            QFile::remove(copy);
+            if (!QFile::copy(video, copy)) qFatal("cannot copy the video");
         }
         const QSize picture = fitted(size, kPictureArea);
         const QStringList reference{
@@ -162,30 +190,44 @@ int main(int argc, char* argv[]) {
             QStringLiteral("video-sink=videoscale ! video/x-raw,width=%1,height=%2 ! ximagesink")
                 .arg(picture.width())
                 .arg(picture.height())};
-        std::vector<double> gstCpu, gstRss, panelCpu, panelRss;
+        std::vector<double> gstCpu, gstRss;
+        std::vector<std::vector<double>> panelCpu(setups.size()), panelRss(setups.size());
         for (int r = 0; r < o.rounds; ++r) {
-            const Figures g = measure(gstLaunch, reference, dir.path(), env, spanMs);
-            const Figures p = measure(panel.program, {}, dir.path(), env, spanMs, listening);
-            if (!g.ok || !p.ok) {
-                std::fprintf(stderr, "video_bench: %s did not run through\n", !g.ok ? "gst-launch-1.0" : "the panel");
+            const Figures g = measure(gstLaunch, reference, dir.path(), setups.front().env, spanMs);
+            if (!g.ok) {
+                std::fprintf(stderr, "video_bench: gst-launch-1.0 did not run through\n");
                 return 1;
             }
             gstCpu.push_back(g.cpuPercent);
             gstRss.push_back(g.rssMiB);
-            panelCpu.push_back(p.cpuPercent);
-            panelRss.push_back(p.rssMiB);
-            std::printf("round %d, %dx%d: gst-launch %.2f %% %.1f MiB, panel %.2f %% %.1f MiB\n", r + 1,
-                        size.width(), size.height(), g.cpuPercent, g.rssMiB, p.cpuPercent, p.rssMiB);
+            std::printf("round %d, %dx%d: gst-launch %.2f %% %.1f MiB", r + 1, size.width(), size.height(),
+                        g.cpuPercent, g.rssMiB);
+            for (std::size_t i = 0; i < setups.size(); ++i) {
+                const Figures p = run(setups[i]);
+                if (!p.ok) {
+                    std::fprintf(stderr, "\nvideo_bench: %s did not run through\n", setups[i].name.c_str());
+                    return 1;
+                }
+                panelCpu[i].push_back(p.cpuPercent);
+                panelRss[i].push_back(p.rssMiB);
+                std::printf(", %s %.2f %% %.1f MiB", setups[i].name.c_str(), p.cpuPercent, p.rssMiB);
+            }
+            std::printf("\n");
         }
-        const double gc = median(gstCpu), pc = median(panelCpu);
-        t.row({QStringLiteral("%1 x %2 (picture %3 x %4)")
-                   .arg(size.width())
-                   .arg(size.height())
-                   .arg(picture.width())
-                   .arg(picture.height())
-                   .toStdString(),
-               fixed(gc, 2) + " %", fixed(median(gstRss)) + " MiB", fixed(pc, 2) + " %",
-               fixed(median(panelRss)) + " MiB", fixed(gc > 0 ? pc / gc : 0, 2) + " x"});
+        const double gc = median(gstCpu);
+        std::vector<std::string> row{QStringLiteral("%1 x %2 (picture %3 x %4)")
+                                         .arg(size.width())
+                                         .arg(size.height())
+                                         .arg(picture.width())
+                                         .arg(picture.height())
+                                         .toStdString(),
+                                     fixed(gc, 2) + " %", fixed(median(gstRss)) + " MiB"};
+        for (std::size_t i = 0; i < setups.size(); ++i) {
+            const double pc = median(panelCpu[i]);
+            row.insert(row.end(), {fixed(pc, 2) + " %", fixed(median(panelRss[i])) + " MiB",
+                                   fixed(gc > 0 ? pc / gc : 0, 2) + " x"});
+        }
+        t.row(row);
     }
     std::printf("\nProcessor time as a share of one core over %d s after %d s of warm-up, median of %d rounds;\n"
                 "resident size (VmRSS) at the end of the span. Target: ratio <= 1.5, panel resident < 100 MiB.\n\n",
