@@ -6,11 +6,11 @@
 #include "bench/benchsupport.h"
 #include "calls/espeakvoice.h"
 #include "base/errors.h"
+#include "base/wavefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QString>
-#include <QtEndian>
 
 #include <chrono>
 #include <cstdio>
@@ -48,23 +48,7 @@ const char* const kAnnouncements[] = {
 };
 
 bool writeWav(const QString& path, const EspeakVoice::Samples& s) {
-    const auto dataBytes = quint32(s.data.size() * sizeof(short));
-    QByteArray out;
-    auto u32 = [&](quint32 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](quint16 v) { v = qToLittleEndian(v); out.append(reinterpret_cast<const char*>(&v), 2); };
-    out.append("RIFF");
-    u32(36 + dataBytes);
-    out.append("WAVEfmt ");
-    u32(16);
-    u16(1); // PCM
-    u16(1); // mono
-    u32(quint32(s.sampleRate));
-    u32(quint32(s.sampleRate) * 2);
-    u16(2);
-    u16(16);
-    out.append("data");
-    u32(dataBytes);
-    for (short v : s.data) u16(quint16(v));
+    const QByteArray out = pcmWaveFile(s.data, s.sampleRate);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(out) == out.size();
 }

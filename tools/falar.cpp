@@ -12,7 +12,7 @@
 #include "calls/espeakvoice.h"
 #include "calls/grammar.h"
 #include "calls/pronunciationfile.h"
-#include "calls/wavefile.h"
+#include "base/wavefile.h"
 #include "base/codepage.h"
 #include "base/errors.h"
 

@@ -1,9 +1,10 @@
 #include "tools/testmedia.h"
 
+#include "base/wavefile.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QtEndian>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -14,18 +15,6 @@ namespace {
 
 constexpr int kSampleRate = 22050;
 constexpr int kFfmpegTimeoutMs = 120000;
-
-void appendLE32(QByteArray& out, quint32 v) {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
-}
-
-void appendLE16(QByteArray& out, quint16 v) {
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
 
 void setWhy(QString* why, const QString& text) {
     if (why) *why = text;
@@ -67,26 +56,10 @@ QByteArray chimeWav(int durationMs) {
         peak = qMax(peak, std::abs(v));
     }
 
-    QByteArray pcm;
-    pcm.reserve(samples * 2);
-    for (double v : wave) appendLE16(pcm, quint16(qint16(qRound(v * (peak > 0 ? kPeak / peak : 0) * 32767.0))));
-
-    QByteArray wav;
-    wav.append("RIFF", 4);
-    appendLE32(wav, quint32(36 + pcm.size()));
-    wav.append("WAVE", 4);
-    wav.append("fmt ", 4);
-    appendLE32(wav, 16);
-    appendLE16(wav, 1);  // PCM
-    appendLE16(wav, 1);  // mono
-    appendLE32(wav, kSampleRate);
-    appendLE32(wav, kSampleRate * 2);  // bytes per second
-    appendLE16(wav, 2);                // bytes per sample frame
-    appendLE16(wav, 16);               // bits per sample
-    wav.append("data", 4);
-    appendLE32(wav, quint32(pcm.size()));
-    wav.append(pcm);
-    return wav;
+    std::vector<short> pcm;
+    pcm.reserve(wave.size());
+    for (double v : wave) pcm.push_back(short(qRound(v * (peak > 0 ? kPeak / peak : 0) * 32767.0)));
+    return pcmWaveFile(pcm, kSampleRate);
 }
 
 bool writeChimeWav(const QString& path, int durationMs, QString* why) {

@@ -1,6 +1,6 @@
 #include "tests/support/soundspans.h"
 
-#include "calls/wavefile.h"
+#include "base/wavefile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "calls/wavefile.h"
+#include "base/wavefile.h"
 
 #include <QtEndian>
 #include <cstring>
