@@ -1,5 +1,6 @@
 #include "base/codepage.h"
 
+#include <QStringDecoder>
 #include <array>
 
 namespace cp1252 {
@@ -45,6 +46,12 @@ bool canEncode(QStringView text) {
     for (QChar c : text)
         if (byteOf(c.unicode()) < 0) return false;
     return true;
+}
+
+QString decodeUtf8OrCodePage(QByteArrayView bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? decode(bytes) : text;
 }
 
 } // namespace cp1252

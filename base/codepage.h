@@ -13,6 +13,10 @@ namespace cp1252 {
 // the control characters of the same code, as Windows does.
 QString decode(QByteArrayView bytes);
 
+// The bytes as UTF-8 when they are valid UTF-8, otherwise in the code page: for texts that may
+// come either way (a file written on Linux or on Windows, a server's messages).
+QString decodeUtf8OrCodePage(QByteArrayView bytes);
+
 // Characters outside the code page become "?".
 QByteArray encode(QStringView text);
 

@@ -1,10 +1,10 @@
 #include "calls/pronunciationfile.h"
 
+#include "base/codepage.h"
 #include "base/textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace {
 
@@ -14,12 +14,7 @@ bool startsWithByteOrderMark(const QByteArray& bytes) {
 
 // UTF-8 when the bytes are UTF-8, else the rules of the configuration files.
 QString decodeLexicon(const QByteArray& bytes) {
-    if (!startsWithByteOrderMark(bytes)) {
-        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-        const QString text = utf8(bytes);
-        if (!utf8.hasError()) return text;
-    }
-    return decodeText(bytes);
+    return startsWithByteOrderMark(bytes) ? decodeText(bytes) : cp1252::decodeUtf8OrCodePage(bytes);
 }
 
 QString problem(const QString& name, qsizetype number, const QString& why, const QString& line) {

@@ -4,7 +4,6 @@
 #include "base/errors.h"
 #include "db/fbclient.h"
 
-#include <QStringDecoder>
 #include <QStringList>
 
 bool FbStatus::has(ISC_STATUS code) const {
@@ -41,10 +40,7 @@ QString FbStatus::text(const FbClient& client) const {
     const ISC_STATUS* cursor = m_vector;
     char line[1024];
     while (client.interpret(line, sizeof line, &cursor) > 0) {
-        const QByteArray bytes(line);
-        auto utf8 = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8(bytes);
-        lines << (utf8.hasError() ? cp1252::decode(bytes) : decoded);
+        lines << cp1252::decodeUtf8OrCodePage(QByteArray(line));
     }
     QString text = lines.join(QLatin1Char('\n'));
     if (text.endsWith(QLatin1Char('.'))) text.chop(1);
