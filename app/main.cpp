@@ -4,13 +4,29 @@
 #include "app/stopsignals.h"
 #include "base/errors.h"
 #include "calls/pronunciationfile.h"
+#include "db/boundedattach.h"
 #include "display/messageboxreport.h"
 #include "display/tprincipal.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
+
+namespace {
+
+// An attach still running inside the database client library (on a host that does not answer)
+// must not have the library's own clean-up run under it as the process ends: then the process
+// ends at once, without the clean-up of the libraries.
+int endProcess(int code) {
+    if (!BoundedAttach::anyRunning()) return code;
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     blockStopSignals();
@@ -38,8 +54,13 @@ int main(int argc, char* argv[]) {
     // standard error and the panel goes on without it.
     loadClinicLexicon(principal->exePath(QLatin1String(kPronunciationFileName)), std::cerr);
     principal->FormCreate();
-    if (principal->terminationRequested() || stopRequested()) return 0;
-    service.ready();
+    if (principal->terminationRequested() || stopRequested()) return endProcess(0);
+    if (principal->canTakeCalls())
+        service.ready([p = principal.get()] { return p->canTakeCalls(); });
+    else
+        service.failed();
     principal->showKiosk();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    principal.reset();
+    return endProcess(code);
 }

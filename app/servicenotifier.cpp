@@ -18,14 +18,21 @@ void ServiceNotifier::start() {
     beat();
 }
 
-void ServiceNotifier::ready() {
+void ServiceNotifier::ready(std::function<bool()> working) {
     m_ready = true;
+    m_working = std::move(working);
     if (!qEnvironmentVariableIsEmpty("NOTIFY_SOCKET")) sd_notify(0, "READY=1\nWATCHDOG=1");
+}
+
+void ServiceNotifier::failed() {
+    m_beat.stop();
+    if (!qEnvironmentVariableIsEmpty("NOTIFY_SOCKET"))
+        sd_notify(0, "STATUS=A partida do painel falhou: veja as mensagens no journal");
 }
 
 void ServiceNotifier::beat() {
     if (m_ready) {
-        sd_notify(0, "WATCHDOG=1");
+        if (!m_working || m_working()) sd_notify(0, "WATCHDOG=1");
     } else {
         const QByteArray state = "WATCHDOG=1\nEXTEND_TIMEOUT_USEC=" + QByteArray::number(qint64(kStartExtensionMs) * 1000);
         sd_notify(0, state.constData());

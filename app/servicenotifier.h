@@ -9,10 +9,17 @@
 // an operator for hours, and the first attach may be slow, and neither must get the panel killed
 // at start-up; a start-up whose thread freezes stops extending it, and is killed.
 //
+// After start-up it beats only while the panel can take calls (the listener on, off for a call,
+// or being switched on again): a panel that cannot listen is not working, and systemd restarts
+// it. A start-up that ended before the listener (a configuration error, say) is not made ready
+// at all: the beats stop, systemd's start time-out ends the start as failed, and its restart
+// limit, not an endless loop, ends the attempts.
+//
 // With NOTIFY_SOCKET not set (started by hand, by the autostart entry) nothing is sent.
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 class ServiceNotifier : public QObject {
     Q_OBJECT
@@ -21,8 +28,10 @@ public:
 
     // Beats from now on, extending the start time-out until ready().
     void start();
-    // Start-up is over.
-    void ready();
+    // Start-up is over; from now on the beat goes while working() holds.
+    void ready(std::function<bool()> working);
+    // Start-up failed for good: no more beats, and systemd is not told that the panel is ready.
+    void failed();
 
     // Beat when the unit sets no watchdog.
     static constexpr int kPlainBeatMs = 10000;
@@ -33,4 +42,5 @@ private:
     void beat();
     QTimer m_beat;
     bool m_ready = false;
+    std::function<bool()> m_working;
 };

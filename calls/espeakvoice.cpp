@@ -3,6 +3,7 @@
 #include "calls/naturalreading.h"
 #include "base/errors.h"
 #include "calls/pronunciationfile.h"
+#include "calls/speechoutput.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -66,22 +67,8 @@ public:
             creationFailed(QStringLiteral("espeak-ng has no Portuguese dictionary: %1 is missing").arg(dictionary));
     }
 
-    void toSoundDevice() {
-        if (m_output == Output::Audio) return;
-        const QByteArray device = qgetenv("PAINEL_AUDIO_DEVICE");
-        const auto mode = espeak_ng_OUTPUT_MODE(ENOUTPUT_MODE_SYNCHRONOUS | ENOUTPUT_MODE_SPEAK_AUDIO);
-        const espeak_ng_STATUS status =
-            espeak_ng_InitializeOutput(mode, 0, device.isEmpty() ? nullptr : device.constData());
-        if (status != ENS_OK) speakFailed(statusText(status));
-        m_output = Output::Audio;
-    }
-
     void toSamples() {
         if (m_output == Output::Samples) return;
-        if (m_output == Output::Audio)
-            throw EVoiceError(QStringLiteral("\"%1\": espeak-ng plays to the sound device in this process "
-                                             "and cannot synthesise to samples")
-                                  .arg(QLatin1String(kSpVoiceProgId)));
         const espeak_ng_STATUS status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 0, nullptr);
         if (status != ENS_OK) synthesisFailed(statusText(status));
         m_output = Output::Samples;
@@ -109,7 +96,7 @@ public:
     }
 
 private:
-    enum class Output { None, Samples, Audio };
+    enum class Output { None, Samples };
 
     Engine() = default;
 
@@ -129,8 +116,8 @@ private:
         espeak_SetSynthCallback(&Engine::onSamples);
         m_ready = true;
         m_dataPath = dataPath;
-        // A fresh engine sets its sample output up again; the sound device, set up once, lasts.
-        if (m_output == Output::Samples) m_output = Output::None;
+        // A fresh engine sets its sample output up again.
+        m_output = Output::None;
     }
 
     static int onSamples(short* wav, int count, espeak_EVENT*) {
@@ -156,13 +143,10 @@ EspeakVoice::EspeakVoice(const QString& dataPath) { Engine::instance().open(data
 void EspeakVoice::Speak(const QString& text, int flags) {
     if (flags != 0)
         speakFailed(QStringLiteral("flags %1 are not supported; 0 speaks synchronously").arg(flags));
-    Engine& engine = Engine::instance();
-    engine.toSoundDevice();
-    const espeak_ng_STATUS status = engine.synthesize(textFor(text, Reading::Natural).toUtf8(), nullptr);
-    if (status == ENS_AUDIO_ERROR)
-        throw ENoSoundDevice(QStringLiteral("\"%1\".Speak failed: no sound output device could be opened (espeak-ng: %2)")
-                                 .arg(QLatin1String(kSpVoiceProgId), statusText(status)));
-    if (status != ENS_OK) speakFailed(statusText(status));
+    // Synthesised to memory in milliseconds, then played by the speech output, which holds the
+    // window's thread no longer than the announcement's own length and a margin.
+    const Samples samples = synthesizeToSamples(text, Reading::Natural);
+    SpeechOutput::instance().play(samples.data, samples.sampleRate);
 }
 
 QString EspeakVoice::dataFolder() const { return Engine::instance().dataFolder(); }

@@ -1,14 +1,12 @@
 #pragma once
-// The voice of the espeak-ng speech engine: Brazilian Portuguese, default rate and volume,
-// speaking synchronously to the sound device, or synthesising to samples for tests and
-// measurements.
+// The voice of the espeak-ng speech engine: Brazilian Portuguese, default rate and volume. It
+// synthesises each announcement to samples, which the speech output plays to the sound device
+// (calls/speechoutput.h); tests and measurements take the samples themselves.
 //
 // espeak-ng is one engine per process: it is initialised once (again only when another data
-// folder is asked for) and every voice object uses it. Its output is process-wide as well: the
-// sound device can be set up once per process, so a process that has spoken cannot synthesise
-// to samples afterwards (samples first and speech later is fine). Everything runs on one thread.
-// The environment variable PAINEL_AUDIO_DEVICE names the output device (an ALSA or PulseAudio
-// device name) instead of the default one; it is read when the process first speaks.
+// folder is asked for) and every voice object uses it. Everything runs on one thread. The
+// environment variable PAINEL_AUDIO_DEVICE names the output device (an ALSA or PulseAudio device
+// name) instead of the default one.
 
 #include "calls/voice.h"
 #include "base/errors.h"
@@ -29,9 +27,11 @@ public:
     // the reason when the engine cannot start or has no Brazilian Portuguese voice there.
     explicit EspeakVoice(const QString& dataPath = QString());
 
-    // Speaks naturalReading(text) with the clinic's lexicon and returns when it has been spoken. flags must be 0 (the
-    // synchronous default). Throws EVoiceError with the engine's reason: ENoSoundDevice when no
-    // sound device could be opened, else synthesis failed.
+    // Speaks naturalReading(text) with the clinic's lexicon and returns when it has been spoken,
+    // or when the sound output has not ended it within its length and a margin. flags must be 0
+    // (the synchronous default). Throws EVoiceError with the reason: ENoSoundDevice when no
+    // sound device could be opened, else synthesis failed or the output did not answer (see
+    // SpeechOutput for when an outage is raised).
     void Speak(const QString& text, int flags) override;
 
     enum class Reading {

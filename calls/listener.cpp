@@ -24,6 +24,8 @@ TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QT
     connect(&m_acceptRetry, &QTimer::timeout, this, [this] {
         if (m_server->isListening() && !m_full) m_server->resumeAccepting();
     });
+    m_recheck.setSingleShot(true);
+    connect(&m_recheck, &QTimer::timeout, this, &TServerSocket::checkFull);
     m_listenRetry.setInterval(kListenRetryMs);
     connect(&m_listenRetry, &QTimer::timeout, this, [this] {
         if (listen()) m_listenRetry.stop();
@@ -48,9 +50,9 @@ bool TServerSocket::Active() const { return m_server->isListening(); }
 quint16 TServerSocket::listeningPort() const { return m_server->serverPort(); }
 
 void TServerSocket::SetActive(bool active) {
+    if (!active) m_listenRetry.stop(); // off is off, also while a switch-on was being retried
     if (active == Active()) return;
     if (!active) {
-        m_listenRetry.stop();
         // Connections that the system has completed but the panel not yet accepted would be reset
         // with the listening socket, messages and all: take them first.
         takeBacklog();
@@ -62,7 +64,11 @@ void TServerSocket::SetActive(bool active) {
     }
     if (Port < 0 || Port > 65535)
         throw ESocketError(QStringLiteral("Port %1 is not a valid TCP port").arg(Port));
-    if (listen() || m_listenRetry.isActive()) return;
+    if (listen()) {
+        m_listenRetry.stop();
+        return;
+    }
+    if (m_listenRetry.isActive()) return;
     m_listenRetry.start();
     throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
 }
@@ -98,7 +104,13 @@ void TServerSocket::closeConnections() {
 
 QByteArray TServerSocket::readMessage(QTcpSocket* socket, qint64 maxBytes) {
     m_unread.remove(socket);
-    const QByteArray message = socket->read(maxBytes);
+    QByteArray message = socket->read(maxBytes);
+    // The bytes already in the system's buffer belong to the message as well: the socket takes
+    // them into its own only at its next notice. Only what is past the limit is cut.
+    while (message.size() < maxBytes && socket->bytesAvailable() == 0 && kernelBytes(socket) > 0) {
+        if (!socket->waitForReadyRead(0) || socket->bytesAvailable() == 0) break;
+        message += socket->read(maxBytes - message.size());
+    }
     if (socket->bytesAvailable() > 0 || messageWaiting(socket)) {
         m_cut.insert(socket);
         socket->readAll();
@@ -109,13 +121,9 @@ QByteArray TServerSocket::readMessage(QTcpSocket* socket, qint64 maxBytes) {
 void TServerSocket::acceptPending() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
         m_acceptFailing = false;
+        // A station accepted is kept: past the limit, accepting pauses below and the next stations
+        // wait in the backlog, never reset with their calls.
         if (m_clients.size() >= kMaxConnections) makeRoom();
-        if (m_clients.size() >= kMaxConnections) {
-            // Every connection holds a message not yet read: this station is turned away.
-            s->abort();
-            s->deleteLater();
-            continue;
-        }
         s->setParent(nullptr);
         s->setReadBufferSize(kReadBufferSize);
         m_clients.append(s);
@@ -148,19 +156,18 @@ void TServerSocket::takeBacklog() {
     acceptPending();
 }
 
-// Closes the connection silent longest among those with no message waiting, one past its fresh
-// period if there is one: a station that has just connected is about to send its call. Messages
-// wait only while the listener is off or the nested reads unwind, so there nearly always is one.
+// Closes the connection silent longest among those that may go: read already, or silent past
+// their fresh period. One with a message waiting, or that has just connected and is about to send
+// its call, is never closed to make room.
 void TServerSocket::makeRoom() {
     QTcpSocket* chosen = nullptr;
-    const auto better = [this](QTcpSocket* a, QTcpSocket* b) {
-        const bool freshA = isFresh(a), freshB = isFresh(b);
-        if (freshA != freshB) return !freshA;
-        return m_lastActivity.value(a) < m_lastActivity.value(b);
-    };
     for (QTcpSocket* s : std::as_const(m_clients))
-        if (!messageWaiting(s) && (!chosen || better(s, chosen))) chosen = s;
+        if (closable(s) && (!chosen || m_lastActivity.value(s) < m_lastActivity.value(chosen))) chosen = s;
     if (chosen) retire(chosen);
+}
+
+bool TServerSocket::closable(QTcpSocket* socket) const {
+    return !messageWaiting(socket) && !m_unread.contains(socket) && !isFresh(socket);
 }
 
 void TServerSocket::onAcceptError() {
@@ -179,13 +186,23 @@ void TServerSocket::onAcceptError() {
     m_acceptRetry.start();
 }
 
-// Pauses accepting while every connection has a message waiting and there is no room for more:
-// the next stations wait in the backlog. Accepting resumes as soon as one can be closed.
+// Pauses accepting while there is no room for more and none of the connections may be closed
+// to make it: the next stations wait in the backlog. Accepting resumes as soon as one can go.
 void TServerSocket::checkFull() {
     bool full = m_clients.size() >= kMaxConnections;
     for (QTcpSocket* s : std::as_const(m_clients)) {
         if (!full) break;
-        if (!messageWaiting(s)) full = false;
+        if (closable(s)) full = false;
+    }
+    if (full) {
+        // A fresh connection that stays silent may go once it is no longer fresh: look again then.
+        qint64 soonest = -1;
+        for (QTcpSocket* s : std::as_const(m_clients))
+            if (isFresh(s)) {
+                const qint64 at = m_acceptedAt.value(s) + kFreshMs;
+                if (soonest < 0 || at < soonest) soonest = at;
+            }
+        if (soonest >= 0) m_recheck.start(int(std::max<qint64>(0, soonest - m_clock.elapsed())) + 10);
     }
     if (full == m_full || !m_server->isListening()) return;
     m_full = full;
@@ -285,10 +302,14 @@ void TServerSocket::closeIfSilentLater(QTcpSocket* socket) {
 // Bytes have arrived on the connection that no read event has taken yet.
 bool TServerSocket::messageWaiting(QTcpSocket* socket) const {
     if (!m_clients.contains(socket) || m_cut.contains(socket)) return false;
-    if (socket->bytesAvailable() > 0) return true;
+    return socket->bytesAvailable() > 0 || kernelBytes(socket) > 0;
+}
+
+// Bytes the system holds for the connection that the socket has not taken yet.
+int TServerSocket::kernelBytes(QTcpSocket* socket) {
     int pending = 0;
     const qintptr fd = socket->socketDescriptor();
-    return fd >= 0 && ::ioctl(int(fd), FIONREAD, &pending) == 0 && pending > 0;
+    return fd >= 0 && ::ioctl(int(fd), FIONREAD, &pending) == 0 ? pending : 0;
 }
 
 void TServerSocket::retire(QTcpSocket* socket) {

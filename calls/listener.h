@@ -12,8 +12,9 @@
 // Framing: one read event is one message. Bytes that arrive on a connection after its message was
 // read start a read event of their own, and so a message of their own, whether the connection is
 // read at once or held (below): a message that arrives in two pieces with a read event in between
-// is two messages. A message longer than a read takes is cut there: the rest of it, and whatever
-// the connection sends after, is dropped without read events.
+// is two messages. A read takes every byte that has arrived, in the socket's buffer and in the
+// system's; a message longer than a read takes (maxBytes) is cut there: the rest of it, and
+// whatever the connection sends after, is dropped without read events.
 //
 // What a panel left alone on an open network needs besides:
 // - A message that has arrived but not yet been read is never lost: when the listener is switched
@@ -28,10 +29,12 @@
 //   deep: under a steady stream of calls the nesting would otherwise grow with every call, and the
 //   stack with it, until the process crashed. Once that deep, messages wait until every handler
 //   has returned, and then nest anew.
-// - At most kMaxConnections are open at once: to make room, the connection silent longest with no
-//   message waiting is closed, one past its fresh period before a fresh one. Connections that send
-//   nothing cannot use up the descriptors. When every one has a message waiting, accepting pauses
-//   until one is closed: new stations wait in the backlog.
+// - At most kMaxConnections are open at once: to make room, the connection silent longest among
+//   those whose message has been read or that have sent nothing past their fresh period is
+//   closed. Connections that send nothing cannot use up the descriptors. A connection with a
+//   message waiting, or fresh, is never closed to make room: when none may go, accepting pauses
+//   until one is closed, and new stations wait in the backlog (kBacklog of them; past it the
+//   system answers their connects later). A station that connected is never reset unread.
 // - When accepting fails (no descriptor left, say) the listener accepts again shortly; it never
 //   stops accepting for good. The failure is reported once until an accept succeeds again.
 // - When switching on fails (the port taken for a moment, no descriptor left), the listener tries
@@ -67,8 +70,9 @@ public:
     // True while a failed switch-on is being retried.
     bool retrying() const { return m_listenRetry.isActive(); }
 
-    // The message of a read event: at most maxBytes of what has arrived on the connection. When
-    // more had arrived the message is cut: the rest, and all that comes later, is dropped.
+    // The message of a read event: at most maxBytes of what has arrived on the connection (the
+    // socket's buffer and the system's). When more had arrived the message is cut: the rest, and
+    // all that comes later, is dropped.
     QByteArray readMessage(QTcpSocket* socket, qint64 maxBytes);
 
     // The port actually listened on (differs from Port when Port is 0).
@@ -122,6 +126,8 @@ private:
     QTcpSocket* nextHeld() const;
     void wake();
     bool messageWaiting(QTcpSocket* socket) const;
+    bool closable(QTcpSocket* socket) const;
+    static int kernelBytes(QTcpSocket* socket);
     bool isFresh(QTcpSocket* socket) const;
     void closeIfSilentLater(QTcpSocket* socket);
     void retire(QTcpSocket* socket);
@@ -141,6 +147,7 @@ private:
     QSocketNotifier* m_wakeNotifier = nullptr;
     QTimer m_acceptRetry;
     QTimer m_listenRetry;
+    QTimer m_recheck; // accepting paused: when a fresh connection may go
     bool m_acceptFailing = false;
     bool m_full = false;               // accepting paused: no room for another connection
     bool m_unwinding = false;          // nested kMaxNesting deep: no read until all have returned

@@ -16,7 +16,10 @@ void ReceiveCycle::run(IErrorReport& report) {
 }
 
 void ReceiveCycle::steps() {
-    if (m_host.videoFileExists()) mediaStep([this] { m_host.holdVideo(); });
+    // A video that could not be opened was reported then: it is not paused and resumed at every
+    // call, each raising "No MCI device open" again.
+    const bool video = m_host.videoFileExists() && m_host.videoOpen();
+    if (video) mediaStep([this] { m_host.holdVideo(); });
     m_host.resetCallLines();
     const QString text = m_readMessage();
     if (classifyCall(text) == CallKind::Refresh) {
@@ -35,7 +38,7 @@ void ReceiveCycle::steps() {
     // The stations' connections are closed; the listening socket stays (unless a counter call
     // has switched it off), so that stations waiting in its backlog are served, not reset.
     m_host.restartListener();
-    if (m_host.videoFileExists()) mediaStep([this] { m_host.resumeVideo(); });
+    if (video && m_host.videoOpen()) mediaStep([this] { m_host.resumeVideo(); });
 }
 
 QString ReceiveCycle::form(const QString& text) {

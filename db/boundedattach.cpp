@@ -2,9 +2,17 @@
 
 #include "db/fbclient.h"
 
+#include "base/errors.h"
+
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
+
+namespace {
+std::atomic<int> g_running{0};
+}
 
 struct BoundedAttach::Job {
     // Copied from the client: the job may outlive the object that started it.
@@ -21,6 +29,9 @@ struct BoundedAttach::Job {
     FbStatus status;
 
     void run() {
+        struct Count {
+            ~Count() { --g_running; } // counted up when the thread was made
+        } count;
         isc_db_handle made = 0;
         FbStatus result;
         attachDatabase(result.vector(), short(name.size()), name.constData(), &made, short(dpb.size()),
@@ -49,6 +60,8 @@ struct BoundedAttach::Job {
 
 BoundedAttach::BoundedAttach(FbClient& client) : m_client(client) {}
 
+bool BoundedAttach::anyRunning() { return g_running.load() > 0; }
+
 BoundedAttach::~BoundedAttach() {
     if (const std::shared_ptr<Job> job = m_job) {
         const std::lock_guard lock(job->mutex);
@@ -75,7 +88,17 @@ BoundedAttach::Result BoundedAttach::attach(const QByteArray& name, const QByteA
         m_job->detachDatabase = m_client.detach_database;
         m_job->name = name;
         m_job->dpb = dpb;
-        std::thread([job = m_job] { job->run(); }).detach();
+        ++g_running;
+        try {
+            std::thread([job = m_job] { job->run(); }).detach();
+        } catch (const std::system_error& e) {
+            --g_running;
+            // No thread could be made (no memory or task left): no attach is under way, and the
+            // next one tries again.
+            m_job.reset();
+            throw EDatabaseError(QStringLiteral("Não foi possível iniciar a conexão ao banco de dados: %1")
+                                     .arg(QString::fromLocal8Bit(e.what())));
+        }
     }
     const std::shared_ptr<Job> job = m_job;
     Result result;

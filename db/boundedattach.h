@@ -32,7 +32,12 @@ public:
         bool timedOut = false;    // still running when the bound was up
     };
 
+    // Throws EDatabaseError when the attach's thread cannot be made.
     Result attach(const QByteArray& name, const QByteArray& dpb, std::chrono::milliseconds bound);
+
+    // True while an attach of any BoundedAttach is inside the client library. A process that
+    // ends then must not run the library's own clean-up under it (it ends with _exit instead).
+    static bool anyRunning();
 
 private:
     struct Job;

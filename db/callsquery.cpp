@@ -38,6 +38,7 @@ QString CallsQuery::sqlText() {
 void CallsQuery::open() {
     if (m_active) return;
     if (!m_database.assigned()) throw EDatabaseError(QStringLiteral("Database not assigned"));
+    const Database::Deadline deadline(m_database);
     m_database.connect();
     m_transaction.start();
     if (!m_statement) prepare();
@@ -147,6 +148,7 @@ void CallsQuery::close() {
 }
 
 void CallsQuery::requery() {
+    const Database::Deadline deadline(m_database);
     close();
     open();
 }

@@ -47,7 +47,8 @@ public:
     // closed. The list is closed even when this throws.
     void close();
 
-    // close(), then open(); a failed close leaves the list closed and does not open it.
+    // close(), then open(), all of it within one database bound; a failed close leaves the list
+    // closed and does not open it.
     void requery();
 
     bool isActive() const { return m_active; }

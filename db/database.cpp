@@ -32,6 +32,20 @@ EDatabaseError Database::timeoutError() const {
                           isc_cancelled);
 }
 
+Database::Deadline::Deadline(Database& database)
+    : m_database(database), m_outer(!database.m_workDeadline) {
+    if (m_outer) m_database.m_workDeadline = Clock::now() + m_database.m_timeout;
+}
+
+Database::Deadline::~Deadline() {
+    if (m_outer) m_database.m_workDeadline.reset();
+}
+
+Database::Clock::time_point Database::callDeadline() const {
+    const Clock::time_point own = Clock::now() + m_timeout;
+    return m_workDeadline ? std::min(own, *m_workDeadline) : own;
+}
+
 Database::~Database() {
     disconnect();
 }
@@ -73,11 +87,23 @@ void Database::connect() {
     if (connected()) return;
     if (!m_assigned) throw EDatabaseError(QStringLiteral("Database not assigned"));
     if (m_databaseName.isEmpty()) throw EDatabaseError(QStringLiteral("Database name is missing"));
-    const BoundedAttach::Result attached = m_attach.attach(m_databaseName.toUtf8(), attachBlock(), m_timeout);
-    if (attached.timedOut) throw timeoutError();
-    if (attached.status.failed()) attached.status.raise(m_client);
+    auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(callDeadline() - Clock::now());
+    if (m_unanswered) wait = std::min(wait, kRetryWait);
+    const BoundedAttach::Result attached =
+        m_attach.attach(m_databaseName.toUtf8(), attachBlock(), std::max(wait, std::chrono::milliseconds(0)));
+    if (attached.timedOut) {
+        if (m_unanswered) throw EDatabaseUnanswered(timeoutError().text(), isc_cancelled);
+        m_unanswered = true;
+        throw timeoutError();
+    }
+    if (attached.status.failed()) {
+        // While the outage lasts its failures are not told again, each attach that gives up.
+        if (m_unanswered) throw EDatabaseUnanswered(attached.status.text(m_client), attached.status.code());
+        attached.status.raise(m_client);
+    }
     m_handle = attached.handle;
     m_aborted = false;
+    m_unanswered = false;
     FbStatus status;
     const int own = readDialect(status);
     if (status.failed()) {
@@ -124,10 +150,11 @@ void Database::call(FbStatus& status, const std::function<void()>& clientCall) {
         clientCall();
         return;
     }
-    m_watchdog.arm(m_handle, CallWatchdog::Clock::now() + m_timeout);
+    m_watchdog.arm(m_handle, callDeadline());
     clientCall();
     if (m_watchdog.disarm()) {
         m_aborted = true;
+        m_unanswered = true;
         if (!status.failed()) status.set(isc_cancelled);
     }
 }

@@ -15,10 +15,17 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <ibase.h>
 #include <vector>
 
 class FbClient;
+
+// The database did not answer a call a moment ago and still does not: the list is left as it is
+// and tried again at the next re-query. Its outage was reported when it began.
+class EDatabaseUnanswered : public EDatabaseError {
+    using EDatabaseError::EDatabaseError;
+};
 
 // Something that holds client handles tied to the connection (the transaction, the query's
 // statement). Told before the connection is detached, so that it releases them first.
@@ -75,6 +82,29 @@ public:
     // The error of a call that took longer than the bound.
     EDatabaseError timeoutError() const;
 
+    // Once a call has been abandoned at the bound, the server is taken as not answering until an
+    // attach succeeds again: the attach goes on in the background, and each open waits for it
+    // at most kRetryWait, failing with EDatabaseUnanswered meanwhile (also when that attach gives
+    // up: the outage was reported when it began). So a hung server costs the list, not the
+    // calls: they are not held the whole bound again one after the other.
+    static constexpr std::chrono::milliseconds kRetryWait{250};
+    bool unanswered() const { return m_unanswered; }
+
+    // One piece of work (a re-query: close, attach, prepare, execute, fetch) within one bound:
+    // while a Deadline lives, every call has at most the time left of it, so that a slow server
+    // that answers each call just within the bound cannot hold the thread several bounds.
+    class Deadline {
+    public:
+        explicit Deadline(Database& database);
+        ~Deadline();
+        Deadline(const Deadline&) = delete;
+        Deadline& operator=(const Deadline&) = delete;
+
+    private:
+        Database& m_database;
+        bool m_outer;
+    };
+
     // Attaches and reads the database's dialect. Does nothing when connected. Throws
     // EDatabaseError: "Database name is missing", "Database not assigned" after discard(),
     // the client library's message lines when the attach fails, or timeoutError().
@@ -109,6 +139,9 @@ public:
     void removeUser(ConnectionUser* user);
 
 private:
+    using Clock = CallWatchdog::Clock;
+    // The time a call may take from now: the bound, or less when a Deadline is nearer.
+    Clock::time_point callDeadline() const;
     int readDialect(FbStatus& status);
     // One round trip on the attachment: false (status filled) when it fails.
     bool probe(FbStatus& status);
@@ -120,6 +153,8 @@ private:
     int m_dialect = kDialect;
     std::chrono::milliseconds m_timeout = defaultTimeout();
     bool m_aborted = false; // a call was aborted at the bound: the connection is of no use
+    bool m_unanswered = false; // abandoned at the bound, not attached again since
+    std::optional<Clock::time_point> m_workDeadline;
     BoundedAttach m_attach;
     CallWatchdog m_watchdog;
     bool m_assigned = true;

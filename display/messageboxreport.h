@@ -16,7 +16,9 @@
 // call being handled: its listener would stay off, or the calls nested in it could not unwind):
 // the error goes to standard error at once, and its box is shown once the program is no longer
 // busy, from the event loop. Of the errors held meanwhile the first is shown; the rest are on
-// standard error only, as errors raised while a box is open.
+// standard error only, as errors raised while a box is open. Nor is a box opened while a medium's
+// open waits for it to load (a quiet loop, which holds the sockets back): it is shown once that
+// wait is over.
 class MessageBoxErrorReport : public IErrorReport {
 public:
     void showError(const QString& text) override;
@@ -34,6 +36,8 @@ private:
     void show(const QString& text, bool stopIcon);
     void openBox(const QString& text, bool stopIcon);
     void showHeld();
+    void retryLater();
+    static constexpr int kRetryMs = 100;
 
     bool m_open = false;
     std::function<bool()> m_busy;

@@ -46,7 +46,7 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
         m_ownErrors = std::make_unique<MessageBoxErrorReport>();
         // No box's loop may sit inside a receive cycle: while one runs, errors go to standard
         // error at once and their box is shown when the cycles are over.
-        m_ownErrors->holdWhile([this] { return m_cyclesRunning > 0; });
+        m_ownErrors->holdWhile([this] { return m_cyclesRunning > 0 || m_startingUp; });
         m_errors = m_ownErrors.get();
     }
     if (!m_env.voiceFactory) m_env.voiceFactory = createSpVoice;

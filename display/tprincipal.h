@@ -60,6 +60,9 @@ public:
     void FormCreate();
     // True when start-up asked the program to end (config.ini missing).
     bool terminationRequested() const { return m_terminate; }
+    // True while the panel can take calls: the listener is on, off for a call, or being switched
+    // on again after a failure. False after a start-up that ended before the listener.
+    bool canTakeCalls() const;
 
     // Shows the window maximised, filling the screen also with no window manager.
     void showKiosk();
@@ -127,7 +130,9 @@ private:
     void buildLayout();
     void wireHandlers();
     void runStartup();
+    void openCallsList();
     void startupMedia(const TIniFile& ini);
+    void openStartupMedium(TMediaPlayer* player);
     void applyCredentials(const TIniFile& ini);
     // What the receive cycle asks of the window.
     int nameFontSize() const override { return tamanhofontenome; }
@@ -151,5 +156,12 @@ private:
     std::unique_ptr<MessageBoxErrorReport> m_ownErrors;
     IErrorReport* m_errors;
     bool m_terminate = false;
+    bool m_startingUp = false; // the database steps of start-up: their boxes wait for its end
+    QString m_replayError;     // the replay tick's error, reported once while it repeats
     int m_cyclesRunning = 0; // receive cycles in progress, one inside the other
+    struct LastRead {
+        QString station;  // its address
+        QString message;
+        qint64 at = 0;    // milliseconds since the epoch
+    } m_lastRead;          // the message read last, for the line of the call shown
 };

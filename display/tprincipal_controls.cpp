@@ -1,6 +1,7 @@
 // The main window's behaviour apart from calls: the clock, the video's replay, the calls grid's
 // cells and the mouse controls.
 
+#include "base/errors.h"
 #include "db/callsquery.h"
 #include "display/callsgrid.h"
 #include "display/clockformat.h"
@@ -57,8 +58,15 @@ void TPrincipal::Panel1DblClick(QObject*) {
 
 void TPrincipal::SpeedButton1Click(QObject*) { close(); }
 
+// An error that the replay tick raises every second (a video that cannot be opened) is reported
+// once, and again only after a tick has played and it has come back.
 void TPrincipal::Timer2Timer(QObject*) {
-    guarded(*m_errors, [this] { VIDEO1->Play(); });
+    try {
+        VIDEO1->Play();
+        m_replayError.clear();
+    } catch (const EPainelError& e) {
+        if (std::exchange(m_replayError, e.text()) != e.text()) m_errors->showError(e.text());
+    }
 }
 
 void TPrincipal::PanelVideoDblClick(QObject*) {

@@ -2,14 +2,17 @@
 // the window.
 
 #include "base/codepage.h"
+#include "calls/calllog.h"
 #include "calls/grammar.h"
 #include "calls/listener.h"
 #include "db/callsquery.h"
+#include "db/database.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
 #include "media/mediaplayer.h"
 
 #include <QTcpSocket>
+#include <cstdio>
 
 namespace {
 
@@ -23,7 +26,12 @@ void applyChange(TPanel* panel, const PanelChange& change) {
 
 void TPrincipal::ServerSocket1ClientRead(QObject*, QTcpSocket* Socket) {
     ++m_cyclesRunning;
-    ReceiveCycle cycle(*this, [&] { return cp1252::decode(ServerSocket1->readMessage(Socket, kMaxMessageChars)); });
+    ReceiveCycle cycle(*this, [&] {
+        const QString message = cp1252::decode(ServerSocket1->readMessage(Socket, kMaxMessageChars));
+        // Nothing is served between the read and the call on screen: the call shown next is this one.
+        m_lastRead = {Socket->peerAddress().toString(), message, QDateTime::currentMSecsSinceEpoch()};
+        return message;
+    });
     cycle.run(*m_errors);
     // The boxes of errors raised while calls were being handled are shown now that none is.
     if (--m_cyclesRunning == 0 && m_ownErrors) m_ownErrors->release();
@@ -48,11 +56,25 @@ void TPrincipal::showCall(const CallResult& call) {
     // The whole window with its panels is painted now, so that the call is on screen before the
     // speech starts.
     repaint();
+    if (callLogEnabled()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        std::fprintf(stderr, "painel: %s\n",
+                     callLogLine(now, m_lastRead.station, m_lastRead.message, now.toMSecsSinceEpoch() - m_lastRead.at)
+                         .toLocal8Bit()
+                         .constData());
+        std::fflush(stderr);
+    }
 }
 
 void TPrincipal::playNotification() { Som1->Play(); }
 
-void TPrincipal::requery() { GUICHELISTA->requery(); }
+void TPrincipal::requery() {
+    try {
+        GUICHELISTA->requery();
+    } catch (const EDatabaseUnanswered&) {
+        // The server has not answered since a call was abandoned; that was reported then.
+    }
+}
 
 void TPrincipal::switchListener(bool on) { ServerSocket1->SetActive(on); }
 

@@ -34,12 +34,33 @@ void TPrincipal::runStartup() {
         tamanhofonteservico = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofonteservico"), QStringLiteral("32")));
         applyCredentials(ini);
     }
-    Fatura->connect();
-    GUICHELISTA->open();
+    openCallsList();
     w_ConfigTXT->setLines(loadTextLines(QStringLiteral("configserver.txt")));
     ServerSocket1->Port = StrToInt(configLine(0));
     startupMedia(ini);
     ServerSocket1->SetActive(true);
+}
+
+// A database that cannot be reached at start-up (a machine that boots before its database server,
+// after a power cut) costs the list, not the calls: the failure is reported and start-up goes on,
+// and the list opens at the first re-query that finds the server. The report's box waits for the
+// end of start-up, so that it cannot keep the listener off.
+void TPrincipal::openCallsList() {
+    const bool wasStartingUp = std::exchange(m_startingUp, true);
+    guarded(*m_errors, [this] {
+        try {
+            Fatura->connect();
+            GUICHELISTA->open();
+        } catch (const EDatabaseUnanswered&) {
+            // Reported when the server first failed to answer.
+        }
+    });
+    m_startingUp = wasStartingUp;
+    if (m_ownErrors) m_ownErrors->release();
+}
+
+bool TPrincipal::canTakeCalls() const {
+    return ServerSocket1->Active() || ServerSocket1->retrying() || m_cyclesRunning > 0;
 }
 
 void TPrincipal::applyCredentials(const TIniFile& ini) {
@@ -55,8 +76,7 @@ void TPrincipal::startupMedia(const TIniFile& ini) {
     const QString notify = besideExe(QStringLiteral("NOTIFY.WAV"));
     if (configLine(2) != u"N" && !notify.isEmpty()) {
         Som1->setFileName(notify);
-        Som1->Open();
-        Som1->Play();
+        openStartupMedium(Som1);
     }
     const QString video = besideExe(QStringLiteral("VIDEO.WMV"));
     if (video.isEmpty()) {
@@ -65,7 +85,20 @@ void TPrincipal::startupMedia(const TIniFile& ini) {
     }
     const QString repetirvideo = ini.ReadString(QStringLiteral("definicao"), QStringLiteral("repetirvideo"), QString());
     VIDEO1->setFileName(video);
-    VIDEO1->Open();
-    VIDEO1->Play();
+    openStartupMedium(VIDEO1);
     if (repetirvideo == u"S") Timer2->start();
+}
+
+// Opens and plays a medium. A sound system that does not answer (a sound server that hangs) does
+// not stop start-up: the player opens the medium by itself once it answers, and the report's box
+// waits for the end of start-up. A file that cannot be played stops it, as any start-up failure.
+void TPrincipal::openStartupMedium(TMediaPlayer* player) {
+    try {
+        player->Open();
+        player->Play();
+    } catch (const EMediaUnanswered& e) {
+        const bool wasStartingUp = std::exchange(m_startingUp, true);
+        m_errors->showError(e.text());
+        m_startingUp = wasStartingUp;
+    }
 }

@@ -1,6 +1,7 @@
 #include "media/mediadevice.h"
 
 #include "base/errors.h"
+#include "media/boundedjob.h"
 #include "media/gstsystem.h"
 #include "media/mediapipeline.h"
 #include "media/quietloop.h"
@@ -9,7 +10,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QUrl>
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <gst/gst.h>
 
 namespace {
@@ -24,6 +27,9 @@ constexpr qint64 kDefaultFrameMs = 40;
 // in a row, it stands still.
 constexpr int kWatchMs = 1000;
 constexpr int kStillLooks = 2;
+// Pipelines given up on at their bound that may still be waiting for the sound system: past this
+// many, a lost medium is not tried again until they have ended.
+constexpr int kMaxStuckJobs = 2;
 
 int g_lastDeviceId = 0;
 
@@ -85,6 +91,8 @@ struct MediaDevice::BusLink {
 MediaDevice::MediaDevice(QObject* parent) : QObject(parent) {
     m_watch.setInterval(kWatchMs);
     connect(&m_watch, &QTimer::timeout, this, &MediaDevice::watchPlaying);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &MediaDevice::retryOpen);
 }
 
 MediaDevice::~MediaDevice() {
@@ -125,17 +133,36 @@ qint64 MediaDevice::Length() const { return m_open ? m_length : 0; }
 
 bool MediaDevice::requireOpen() const {
     if (m_opening) return false;
+    if (m_lost) {
+        // Said once for the whole outage, not at every call or replay tick.
+        if (!std::exchange(m_lostReported, true)) throw EMCIDeviceError(QStringLiteral("No MCI device open"));
+        return false;
+    }
     if (!m_open) throw EMCIDeviceError(QStringLiteral("No MCI device open"));
     return true;
 }
 
 void MediaDevice::Open() {
     if (m_opening) return;
-    Close();
+    m_retry.stop();
+    m_lost = false;
+    m_lostReported = false;
+    m_retryDelayMs = kFirstRetryMs;
+    try {
+        openWithin(kOpenTimeoutMs);
+    } catch (const EMediaUnanswered&) {
+        becomeLost(0);
+        throw;
+    }
+}
+
+void MediaDevice::openWithin(int loadMs) {
+    closeMedium();
 
     m_opening = true;
     m_loaded = false;
     m_openFailed = false;
+    m_openUnanswered = false;
     m_openError = MediaError::None;
     m_openReason.clear();
 
@@ -154,7 +181,7 @@ void MediaDevice::Open() {
             GstBus* bus = gst_element_get_bus(m_pipeline);
             gst_bus_set_sync_handler(bus, &BusLink::post, new BusLink{this, ++m_pipelineId}, &BusLink::free);
             gst_object_unref(bus);
-            loaded = waitForLoad();
+            loaded = waitForLoad(loadMs);
         } else {
             m_openReason = m_media->why();
         }
@@ -166,6 +193,7 @@ void MediaDevice::Open() {
         const QString reason = m_openReason.isEmpty() ? unknownErrorText() : m_openReason;
         releasePipeline();
         setResult(error, reason);
+        if (m_openUnanswered) throw EMediaUnanswered(reason);
         throw EMCIDeviceError(reason);
     }
 
@@ -184,14 +212,35 @@ void MediaDevice::Open() {
     m_lastPosition = 0;
     m_notify = MediaNotify::None;
     m_notifyPending = false;
+    m_playFailed = false;
+    const bool sound = m_media->audioStreams() > 0;
+    const bool toNothing = sound && m_media->soundToNothing();
+    if (sound && !toNothing) m_hadSound = true;
+    m_soundLost = toNothing && m_hadSound;
     setResult(MediaError::None);
 }
 
 // Brings the medium to a stand at its start, serving the event queue meanwhile. Socket reads and
 // user input wait for later, so no receive cycle and no click starts inside an open; timers are
 // served.
-bool MediaDevice::waitForLoad() {
-    const GstStateChangeReturn r = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+bool MediaDevice::waitForLoad(int loadMs) {
+    // The change to PAUSED opens the sound output, which waits for a sound server that hangs.
+    const auto changed = std::make_shared<std::atomic<int>>(GST_STATE_CHANGE_FAILURE);
+    auto* pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
+    const bool returned = runWithin(
+        [pipeline, changed] {
+            changed->store(gst_element_set_state(pipeline, GST_STATE_PAUSED));
+            gst_object_unref(pipeline);
+        },
+        std::chrono::milliseconds(kStateBoundMs));
+    if (!returned) {
+        trace(m_fileName, QStringLiteral("the media system did not answer in %1 ms").arg(kStateBoundMs));
+        m_stuck = true;
+        m_openUnanswered = true;
+        m_openReason = QStringLiteral("O sistema de som não respondeu em %1 segundos").arg(kStateBoundMs / 1000);
+        return false;
+    }
+    const auto r = GstStateChangeReturn(changed->load());
     if (r == GST_STATE_CHANGE_NO_PREROLL) return true;
     if (r == GST_STATE_CHANGE_FAILURE) {
         // The reason is already on its way: the bus messages posted so far are handled now.
@@ -203,26 +252,49 @@ bool MediaDevice::waitForLoad() {
     if (r == GST_STATE_CHANGE_ASYNC && !m_loaded && !m_openFailed) {
         QuietLoop wait;
         m_openWait = &wait;
-        const bool settled = wait.execFor(kOpenTimeoutMs);
+        const bool settled = wait.execFor(loadMs);
         m_openWait = nullptr;
         if (!settled && !m_loaded && !m_openFailed) {
-            trace(m_fileName, QStringLiteral("not loaded after %1 ms").arg(kOpenTimeoutMs));
+            // Its streaming thread may be held by the sound system: it is tried again later.
+            trace(m_fileName, QStringLiteral("not loaded after %1 ms").arg(loadMs));
+            m_stuck = true;
+            m_openUnanswered = true;
+            m_openReason = QStringLiteral("O arquivo não carregou em %1 segundos").arg((loadMs + 999) / 1000);
             return false;
         }
     }
     return !m_openFailed;
 }
 
-// The pipeline goes at once, and the file with it; messages it had posted are dropped.
+// The pipeline goes, and the file with it; messages it had posted are dropped. Stopping it waits
+// for its streaming threads, which a sound server that hangs may hold: it is stopped and freed on a
+// thread of its own, waited for at most the bound (not at all when it has not answered already).
 void MediaDevice::releasePipeline() {
     ++m_pipelineId;
     m_watch.stop();
-    m_media.reset();
+    if (m_pipeline) {
+        GstBus* bus = gst_element_get_bus(m_pipeline);
+        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+        gst_object_unref(bus);
+    }
     m_pipeline = nullptr;
-    m_output.reset();
+    if (!m_media && !m_output) return;
+    const int bound = std::exchange(m_stuck, false) ? 0 : kStateBoundMs;
+    runWithin([media = std::shared_ptr<MediaPipeline>(std::move(m_media)),
+               output = std::shared_ptr<VideoOutput>(std::move(m_output))]() mutable {
+        media.reset();  // the pipeline first: it draws through the output
+        output.reset();
+    }, std::chrono::milliseconds(bound));
 }
 
 void MediaDevice::Close() {
+    m_retry.stop();
+    m_lost = false;
+    m_lostReported = false;
+    closeMedium();
+}
+
+void MediaDevice::closeMedium() {
     if (m_opening || !m_open) return;
     releasePipeline();
     m_open = false;
@@ -236,6 +308,12 @@ void MediaDevice::Close() {
 void MediaDevice::Play() {
     if (!requireOpen()) return;
     takeNotices();
+    if (!m_caps.hasVideo && (m_playFailed || m_soundLost)) {
+        // The sound output it had is gone (its server died or was restarted): a new open finds
+        // the one there is now.
+        restartAt(0);
+        return;
+    }
     if (m_atEnd) {
         if (!m_autoRewind) {
             // Nothing is left to play.
@@ -288,22 +366,55 @@ void MediaDevice::watchPlaying() {
         return;
     }
     trace(m_fileName, QStringLiteral("stood still at %1 ms while playing: started again there").arg(p));
+    m_stuck = true; // what holds it may hold its stop as well
     restartAt(p);
 }
 
 // A pipeline whose sink has stuck is not brought back by a seek or a state change: the medium
 // is opened again on a new pipeline, taken to the position and played, and the play's notice
-// comes at the end of the new play. An open that fails leaves the device closed, as a failed
-// Open does, and the next operation says so.
+// comes at the end of the new play. An open that fails leaves the device lost: it is tried again
+// later.
 void MediaDevice::restartAt(qint64 position) {
     try {
-        Open();
+        openWithin(kRecoveryLoadMs);
     } catch (const EMCIDeviceError& e) {
         trace(m_fileName, QStringLiteral("could not be opened again: ") + e.text());
+        becomeLost(position);
         return;
     }
     if (position > 0) seekTo(position);
     startPlaying();
+}
+
+void MediaDevice::becomeLost(qint64 position) {
+    m_lost = true;
+    m_lostPosition = position;
+    m_retry.start(m_retryDelayMs);
+}
+
+void MediaDevice::retryOpen() {
+    if (!m_lost) return;
+    if (m_opening || jobsStillRunning() > kMaxStuckJobs) {
+        m_retry.start(m_retryDelayMs);
+        return;
+    }
+    try {
+        openWithin(kRecoveryLoadMs);
+    } catch (const EMCIDeviceError& e) {
+        m_retryDelayMs = std::min(2 * m_retryDelayMs, kLastRetryMs);
+        trace(m_fileName, QStringLiteral("not opened again (%1): next try in %2 s").arg(e.text()).arg(m_retryDelayMs / 1000));
+        m_retry.start(m_retryDelayMs);
+        return;
+    }
+    m_lost = false;
+    m_lostReported = false;
+    m_retryDelayMs = kFirstRetryMs;
+    trace(m_fileName, QStringLiteral("opened again"));
+    // A video plays on from where it stood; a sound waits for its next play.
+    if (m_caps.hasVideo) {
+        if (m_lostPosition > 0) seekTo(m_lostPosition);
+        startPlaying();
+    }
 }
 
 void MediaDevice::Pause() {
@@ -475,6 +586,7 @@ void MediaDevice::onError(GstMessage* message) {
     m_mode = MediaMode::Stopped;
     m_seekTarget = -1;
     m_lastPosition = 0;
+    m_playFailed = true;
     if (m_notifyPending) deliver(MediaNotify::Failure);
 }
 

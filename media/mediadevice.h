@@ -6,9 +6,22 @@
 // as the last error. A medium that stands still while it plays (GStreamer's PulseAudio sink has
 // been seen to stay at the start for good when set playing again) is opened again and played
 // from where it stood, and one that stands at its end without the end's notice is taken as
-// ended. Everything
-// runs on the user-interface thread.
+// ended. Everything runs on the user-interface thread.
+//
+// No call into GStreamer that may wait for the sound system holds that thread past a bound: a
+// sound server that hangs keeps a pipeline's state change, or its streaming thread, waiting for
+// as long as it hangs. The state change of an open runs on a thread of its own and is waited for
+// at most kStateBoundMs, and a pipeline is stopped and freed on a thread of its own.
+//
+// A medium whose reopen fails (the sound server hangs or was restarted, the sound output went
+// away, the file was replaced) is lost, not closed for good: it is opened again later, at growing
+// intervals (kFirstRetryMs doubling up to kLastRetryMs), until that succeeds, and a video that was
+// playing plays on from where it stood. While it is lost, the operations do nothing; the first
+// says "No MCI device open", the next ones say nothing until it has been opened again. A sound
+// whose play failed, or that had a sound output once and now plays to nothing, is opened again
+// at its next play, so that a sound server started anew is found.
 
+#include "base/errors.h"
 #include "media/mediatypes.h"
 
 #include <QObject>
@@ -17,6 +30,12 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+
+// The sound system did not answer within the bound while a medium was being opened: the device
+// tries again by itself (see above).
+class EMediaUnanswered : public EMCIDeviceError {
+    using EMCIDeviceError::EMCIDeviceError;
+};
 
 class MediaPipeline;
 class QuietLoop;
@@ -59,10 +78,20 @@ public:
 
     // Closes the device if open, then opens FileName and returns once the medium is loaded or
     // has failed. A failure raises EMCIDeviceError with the media system's reason ("Unknown
-    // error code" when it gives none) and leaves the device closed.
+    // error code" when it gives none) and leaves the device closed; when the sound system did
+    // not answer it raises EMediaUnanswered and the device is lost: it is opened again later.
     void Open();
-    // Does nothing while closed.
+    // Does nothing while closed; ends the tries of a lost device.
     void Close();
+    // Lost: the medium's reopen failed, and it is being opened again at growing intervals.
+    bool isLost() const { return m_lost; }
+
+    // A state change that does not return within this is waited for no longer.
+    static constexpr int kStateBoundMs = 2000;
+    // The longest the reopen of a lost or stuck medium waits for it to load.
+    static constexpr int kRecoveryLoadMs = 3000;
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLastRetryMs = 60000;
 
     // The operations below raise EMCIDeviceError "No MCI device open" on a closed device and do
     // nothing else. A call that arrives while the device is still opening (from a timer served
@@ -88,8 +117,12 @@ private:
     struct BusLink;
     bool requireOpen() const;
     void takeNotices();
-    bool waitForLoad();
+    void openWithin(int loadMs);
+    void closeMedium();
+    bool waitForLoad(int loadMs);
     void releasePipeline();
+    void becomeLost(qint64 position);
+    void retryOpen();
     void startPlaying();
     void watchPlaying();
     void restartAt(qint64 position);
@@ -135,10 +168,22 @@ private:
     qint64 m_watchPosition = -1;
     int m_stillLooks = 0;
 
+    // Lost and being opened again: the next try, its interval, where the medium stood.
+    QTimer m_retry;
+    int m_retryDelayMs = kFirstRetryMs;
+    bool m_lost = false;
+    mutable bool m_lostReported = false;
+    qint64 m_lostPosition = 0;
+    bool m_playFailed = false;   // the last play ended in an error
+    bool m_hadSound = false;     // an open found a sound output once
+    bool m_soundLost = false;    // ... and this one plays to nothing
+    bool m_stuck = false;        // the pipeline did not answer: it is freed without waiting
+
     // The open under way: its wait, whether the medium is ready, and its first failure.
     QuietLoop* m_openWait = nullptr;
     bool m_loaded = false;
     bool m_openFailed = false;
+    bool m_openUnanswered = false;
     MediaError m_openError = MediaError::None;
     QString m_openReason;
 };

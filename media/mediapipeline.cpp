@@ -62,6 +62,19 @@ MediaPipeline::MediaPipeline(const QByteArray& uri, VideoOutput& output, QSize p
     g_signal_connect(m_pipeline, "deep-element-added", G_CALLBACK(&MediaPipeline::onElementAdded), this);
 }
 
+bool MediaPipeline::soundToNothing() const {
+    GstElement* sink = m_audioSink.load();
+    if (!sink || !GST_IS_BIN(sink)) return false;
+    bool nothing = false;
+    GST_OBJECT_LOCK(sink);
+    for (GList* child = GST_BIN_CHILDREN(GST_BIN(sink)); child; child = child->next) {
+        GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(child->data));
+        if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "fakesink") == 0) nothing = true;
+    }
+    GST_OBJECT_UNLOCK(sink);
+    return nothing;
+}
+
 MediaPipeline::~MediaPipeline() {
     if (!m_pipeline) return;
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
@@ -93,6 +106,7 @@ GstElement* MediaPipeline::makeAudioSink() {
     }
     gst_bin_add_many(GST_BIN(bin), convert, resample, sink, nullptr);
     gst_element_link_many(convert, resample, sink, nullptr);
+    m_audioSink.store(sink);
     GstPad* pad = gst_element_get_static_pad(convert, "sink");
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", pad));
     gst_object_unref(pad);

@@ -27,6 +27,9 @@ public:
     // Decoded streams linked so far.
     int videoStreams() const { return m_video.load(); }
     int audioStreams() const { return m_audio.load(); }
+    // True when the sound goes nowhere: the system's audio sink found no sound output and took
+    // a sink that plays to nothing.
+    bool soundToNothing() const;
 
 private:
     static void onPadAdded(GstElement* decoder, GstPad* pad, void* self);
@@ -40,4 +43,5 @@ private:
     QString m_why;
     std::atomic<int> m_video{0};
     std::atomic<int> m_audio{0};
+    std::atomic<GstElement*> m_audioSink{nullptr}; // the system's audio sink, once linked
 };

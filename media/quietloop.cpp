@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QList>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -31,7 +32,11 @@ private:
     QList<QPointer<QSocketNotifier>> m_held;
 };
 
+int g_running = 0;
+
 }  // namespace
+
+bool QuietLoop::running() { return g_running > 0; }
 
 bool QuietLoop::execFor(int timeoutMs) {
     bool timedOut = false;
@@ -43,6 +48,8 @@ bool QuietLoop::execFor(int timeoutMs) {
     });
     deadline.start(timeoutMs);
     SocketNoticeHold hold;
+    ++g_running;
+    const auto done = qScopeGuard([] { --g_running; });
     exec(QEventLoop::ExcludeSocketNotifiers | QEventLoop::ExcludeUserInputEvents);
     return !timedOut;
 }

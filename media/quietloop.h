@@ -16,4 +16,8 @@ public:
 
     // Runs until quit() or until timeoutMs has passed; false when the time ran out.
     bool execFor(int timeoutMs);
+
+    // True while a quiet loop runs: work that would serve the whole event queue for long (a
+    // message box) waits until it ends, or the sockets would wait with it.
+    static bool running();
 };

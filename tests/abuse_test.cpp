@@ -21,6 +21,7 @@
 #include "tests/support/rawstation.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QRegularExpression>
 #include <atomic>
 #include <chrono>
@@ -225,6 +226,59 @@ TEST_F(AbuseTest, ThePanelSurvivesEverythingAtOnceAndShowsEveryCallThatWasSent) 
     std::printf("abuse: %lld ms from the first abuse to the last call shown\n", (long long)abuseMs);
     std::printf("abuse: descriptors %d before, %d after; resident memory %lld KiB before, %lld KiB after\n",
                 fdsBefore, fdsAfter, (long long)rssBefore, (long long)rssAfter);
+}
+
+// Sixteen stations calling without pause, a spell of 150 junk messages 20 ms apart from one
+// station, then a burst of 60 calls at once: no station that connected and sent is reset with its
+// call unread, and every call is spoken.
+TEST_F(AbuseTest, JunkAndABurstCostNoStationItsCall) {
+    pause = [](int seconds) { QTest::qWait(seconds * 250); }; // cycles at a quarter of their pace
+    startPanel({"0", "1", "N", "S"});
+    const quint16 panel = port();
+    std::atomic<bool> stop = false;
+    // One call; its name is what is spoken.
+    const auto call = [this, panel](const QByteArray& name) {
+        RawStation s;
+        if (!s.connectRetrying(panel, 10000)) {
+            tally.notSent(true);
+            return;
+        }
+        const bool sent = s.send("MD*7" + name);
+        const bool closed = s.waitClosed(kPatienceMs);
+        if (sent && !s.wasReset()) tally.sent(QString::fromLatin1(name), closed);
+        else tally.notSent(false);
+    };
+    std::vector<std::thread> threads;
+    for (int st = 0; st < 16; ++st)
+        threads.emplace_back([&, st] {
+            for (int i = 0; !stop; ++i) call("S" + QByteArray::number(st) + "N" + QByteArray::number(i));
+        });
+    std::thread junk([&] {
+        std::mt19937 random(7);
+        for (int i = 0; i < 150; ++i) {
+            RawStation s;
+            QByteArray bytes(int(random() % 60) + 1, Qt::Uninitialized);
+            for (char& c : bytes) c = char(random() % 256);
+            if (s.connectTo(panel, 2000)) s.send(bytes);
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    junk.join();
+    std::vector<std::thread> burst;
+    for (int i = 0; i < 60; ++i) burst.emplace_back([&, i] { call("B" + QByteArray::number(i)); });
+    for (std::thread& t : burst) t.join();
+    stop = true;
+    for (std::thread& t : threads) t.join();
+    QTRY_COMPARE_WITH_TIMEOUT(window->ServerSocket1->readDepth(), 0, 20000);
+    EXPECT_EQ(tally.cutOffCalls, 0) << "stations reset with their call unread";
+    EXPECT_EQ(tally.refusedCalls, 0);
+    EXPECT_EQ(tally.slowCalls, 0);
+    const QSet<QString> spoken(voice.spoken.begin(), voice.spoken.end());
+    int missing = 0;
+    for (const QString& name : tally.sentCalls) missing += !spoken.contains(name + QStringLiteral(" favor comparecer ao consultório 7"));
+    EXPECT_EQ(missing, 0) << "of " << tally.sentCalls.size() << " calls sent";
+    std::printf("%zu calls sent through junk and a burst, %d reset, %d not spoken\n", tally.sentCalls.size(),
+                tally.cutOffCalls, missing);
 }
 
 } // namespace

@@ -154,7 +154,7 @@ struct FailureCase {
 };
 
 // Whatever step fails, the cycle ends there, switches the listener on and resumes the video (an
-// open one) before the error is reported; the voice is released when the cycle ends, after that.
+// open one; a closed one is left alone) before the error is reported; the voice is released when the cycle ends, after that.
 TEST(ReceiveCycle, AFailureAtAnyStepRestoresTheListenerAndTheVideo) {
     const FailureCase cases[] = {
         {"voice", "MD*7ANA", {"video pause", "reset lines", "read", "notify", "show ANA", "voice"},
@@ -181,6 +181,8 @@ TEST(ReceiveCycle, AFailureAtAnyStepRestoresTheListenerAndTheVideo) {
             host.failAt = c.step;
             host.videoIsOpen = videoOpen;
             QStringList expected = c.before;
+            // A closed video is neither paused nor resumed: its failure was reported when it closed.
+            if (!videoOpen) expected.removeAll(QStringLiteral("video pause"));
             const bool spoke = expected.contains(u"voice") && QString(c.step) != u"voice";
             expected << "listener on";
             if (videoOpen) expected << "video play";

@@ -8,6 +8,8 @@
 #include "display/panel.h"
 #include "tests/support/cyclefixture.h"
 #include "tests/support/rawstation.h"
+#include "media/mediaplayer.h"
+#include "tools/testmedia.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -129,6 +131,39 @@ TEST_F(ErrorBoxTest, ABoxRaisedByATimerDuringACounterCallKeepsNoListenerOff) {
     EXPECT_TRUE(listening) << "the counter call's listener stayed off while the box was open";
     EXPECT_TRUE(nextCallShown);
     EXPECT_EQ(voice.spoken.first(), QStringLiteral("Senha A 15, Guichê 3"));
+}
+
+// An error raised by a timer while a medium's open waits for it to load: that wait holds the
+// sockets back, so its box waits for the open to end; opened after it, the box leaves the panel
+// taking calls.
+TEST_F(ErrorBoxTest, ABoxRaisedWhileAMediumLoadsLeavesThePanelListening) {
+    QString why;
+    const QString video = dir.file(QStringLiteral("VIDEO.WMV"));
+    if (!testmedia::writeTestVideo(video, 5, false, &why)) GTEST_SKIP() << why.toStdString();
+    startPanel({"0", "1", "N", "S"});
+    bool openedDuringLoad = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        window->errorReport().showError(QStringLiteral("Erro durante a carga"));
+    });
+    QTimer spy;
+    QObject::connect(&spy, &QTimer::timeout, [&] {
+        if (window->VIDEO1->isOpen() || !QApplication::activeModalWidget()) return;
+        openedDuringLoad = true;
+        QApplication::activeModalWidget()->close();
+    });
+    spy.start(20);
+    window->VIDEO1->Open(); // the timer fires inside the open's wait
+    spy.stop();
+    EXPECT_FALSE(openedDuringLoad) << "a box opened while the medium was loading";
+    QString boxText;
+    bool shown = false;
+    const bool boxed = onceABoxIsOpen([&](QMessageBox* box) {
+        boxText = box->text();
+        if (sendCall(port(), "MD*7DURANTE")) shown = QTest::qWaitFor([&] { return window->xsenha == u"DURANTE"; }, 10000);
+    }, 10000);
+    ASSERT_TRUE(boxed) << "the box never opened";
+    EXPECT_EQ(boxText, QStringLiteral("Erro durante a carga."));
+    EXPECT_TRUE(shown) << "a call was not shown while the box was open";
 }
 
 } // namespace

@@ -245,22 +245,17 @@ TEST(EspeakVoiceDeathTest, SpeakPlaysToTheSoundDevice) {
     EXPECT_EXIT(speakTo("null"), testing::ExitedWithCode(0), "");
 }
 
-TEST(EspeakVoiceDeathTest, NoSamplesAfterSpeaking) {
+// The engine synthesises to memory for speaking too: samples and speech mix in any order.
+TEST(EspeakVoiceDeathTest, SamplesAfterSpeaking) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             qputenv("PAINEL_AUDIO_DEVICE", "null");
             EspeakVoice voice;
             voice.Speak("Ana", 0);
-            try {
-                voice.synthesizeToSamples("Ana");
-            } catch (const EVoiceError& e) {
-                std::cerr << e.what() << std::endl;
-                std::_Exit(3);
-            }
-            std::_Exit(0);
+            std::_Exit(voice.synthesizeToSamples("Ana").seconds() > 0.2 ? 0 : 3);
         },
-        testing::ExitedWithCode(3), "cannot synthesise to samples");
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

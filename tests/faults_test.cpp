@@ -120,10 +120,11 @@ TEST_F(ServerFaultsTest, TheDatabaseServerKilledAndStartedAgainDuringCalls) {
 
 // The server stopped (SIGSTOP) in the middle of a stream of calls: its sockets stay open and say
 // nothing, as with a hung server, a host that lost power or a cut cable. Every call is still shown
-// and spoken, the panel never stands still for much longer than the database bound, and once the
+// and spoken, the panel never stands still for much longer than the database bound, only the
+// first call after the server stopped waits for it (the outage is reported once), and once the
 // server answers again the list is back at the next re-query.
 TEST_F(ServerFaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
-    constexpr qint64 kBoundMs = 2000;
+    constexpr qint64 kBoundMs = 4000;
     window->Fatura->setTimeout(std::chrono::milliseconds(kBoundMs));
     call("MD*7ANTES");
     settle();
@@ -174,11 +175,13 @@ TEST_F(ServerFaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
         const qint64 delay = shownAt.value(key) - sentAt.value(key);
         std::printf("  %s on screen %lld ms after its message\n", qPrintable(key), (long long)delay);
         EXPECT_LT(delay, 2 * kBoundMs + 2000) << qPrintable(key);
+        // The first call's re-query waits the bound; it was over before the third was sent.
+        if (i >= 3) {
+            EXPECT_LT(delay, kBoundMs) << qPrintable(key) << " waited for the hung server";
+        }
     }
     EXPECT_LT(longestStill, kBoundMs + 2000);
-    EXPECT_GE(report.errors.size(), kCalls);
-    EXPECT_TRUE(report.errors.contains(errorReportText(window->Fatura->timeoutError().text())))
-        << report.errors.join('|').toStdString();
+    EXPECT_EQ(report.errors, QStringList{errorReportText(window->Fatura->timeoutError().text())});
     EXPECT_EQ(window->GUICHELISTA->rowCount(), 0);
     EXPECT_TRUE(window->ServerSocket1->Active());
     EXPECT_EQ(voice.spoken.size(), kCalls + 1);
@@ -191,6 +194,29 @@ TEST_F(ServerFaultsTest, TheDatabaseServerHangingDuringAStreamOfCalls) {
     std::printf("list back %lld ms after the server answered again\n", (long long)(clock.elapsed() - answeredAt));
     settle();
     EXPECT_EQ(window->GUICHELISTA->rowCount(), 3);
+}
+
+// After a power cut the panel's machine boots before its database server: start-up reports the
+// failure and goes on, the listener is on and calls are shown; the list appears at the first
+// re-query after the server is up.
+TEST_F(ServerFaultsTest, TheDatabaseServerDownAtStartUpCostsOnlyTheList) {
+    stopPanel();
+    own.stop();
+    startPanel({"0", "1", "N", "S"});
+    ASSERT_EQ(report.errors.size(), 1) << report.errors.join('|').toStdString();
+    EXPECT_TRUE(report.errors.first().startsWith(QStringLiteral("Unable to complete network request")))
+        << report.errors.first().toStdString();
+    ASSERT_TRUE(window->ServerSocket1->Active());
+    EXPECT_FALSE(window->GUICHELISTA->isActive());
+    call("MD*7SEMBANCO");
+    EXPECT_EQ(window->xsenha, QStringLiteral("SEMBANCO"));
+    settle();
+
+    own.start();
+    call("MD*7COMBANCO");
+    settle();
+    EXPECT_EQ(window->GUICHELISTA->rowCount(), 3);
+    EXPECT_TRUE(window->ServerSocket1->Active());
 }
 
 class MediaFaultsTest : public FaultsTest {
@@ -250,14 +276,17 @@ TEST_F(MediaFaultsTest, AVideoFileSpoiltThenReopenedFailsAndCallsAreStillShown) 
     EXPECT_FALSE(report.errors.first().isEmpty());
     EXPECT_NE(report.errors.first(), QStringLiteral("No MCI device open."));
     EXPECT_FALSE(window->VIDEO1->isOpen());
-    // In loop mode every replay tick now reports the closed device.
-    QTRY_VERIFY_WITH_TIMEOUT(report.errors.size() >= 3, 5000);
+    // In loop mode the replay ticks find the device closed: said once, not every second.
+    QTRY_COMPARE_WITH_TIMEOUT(report.errors.size(), 2, 5000);
     EXPECT_EQ(report.errors.last(), QStringLiteral("No MCI device open."));
+    QTest::qWait(2500);
+    EXPECT_EQ(report.errors.size(), 2);
 
-    // A call still shows and speaks; the video steps' failures are reported after it.
+    // A call still shows and speaks, and the closed video costs it no error.
     call("MD*8BIA");
     EXPECT_EQ(window->Panel8->text(), QStringLiteral("Consultório 8"));
     settle();
+    EXPECT_EQ(report.errors.size(), 2) << report.errors.join('|').toStdString();
     EXPECT_TRUE(window->ServerSocket1->Active());
     EXPECT_EQ(voice.spoken.last(), QStringLiteral("BIA favor comparecer ao consultório 8"));
 }

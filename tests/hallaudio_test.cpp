@@ -14,10 +14,14 @@
 #include "tests/support/station.h"
 #include "media/mediaplayer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -260,3 +264,112 @@ TEST_F(WaitingRoom, TheChimePlayedAgainFromItsEndIsHeardEveryTime) {
         EXPECT_GE(chime.size(), 1u) << "play " << i + 1 << " of " << kPlays;
     }
 }
+
+namespace {
+
+// A sound server of the test's own, to stop, continue, kill and start again.
+class OwnSoundServer {
+public:
+    OwnSoundServer() : m_script(QStringLiteral(PAINEL_SOURCE_DIR "/tests/support/pulseserver.sh")) {}
+    ~OwnSoundServer() {
+        signal(SIGCONT);
+        run(QStringLiteral("stop"));
+    }
+    // The runtime folder to play into; empty when it did not start.
+    QString start() { return run(QStringLiteral("start")) ? m_root.filePath(QStringLiteral("runtime")) : QString(); }
+    bool signal(int sig) {
+        QFile f(m_root.filePath(QStringLiteral("runtime/pulse/pid")));
+        const pid_t pid = f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
+        return pid > 0 && ::kill(pid, sig) == 0;
+    }
+
+private:
+    bool run(const QString& verb) {
+        QProcess p;
+        p.start(QStringLiteral("bash"), {m_script, verb, m_root.path()});
+        return p.waitForFinished(20000) && p.exitCode() == 0;
+    }
+    QTemporaryDir m_root;
+    QString m_script;
+};
+
+// When each call reached the screen, from the panel's line per call shown.
+class ShownCalls {
+public:
+    explicit ShownCalls(HallPanel& panel) : m_panel(panel) {}
+    bool shown(const QByteArray& message) {
+        return m_panel.errors().contains(QStringLiteral(" \"%1\" ").arg(QString::fromLatin1(message)));
+    }
+
+private:
+    HallPanel& m_panel;
+};
+
+// The sound server hangs (SIGSTOP) during a stream of calls: every call is still shown at the pace
+// of a healthy panel, the outage is reported once, and the sound is back by itself once the server
+// answers again, and once more after it was killed and a new one started.
+TEST(SoundServerFaults, AHungOrRestartedSoundServerCostsTheSoundNotTheCalls) {
+    ensureApp();
+    OwnSoundServer server;
+    const QString runtime = server.start();
+    if (runtime.isEmpty()) GTEST_SKIP() << "no PulseAudio server could be started (pulseaudio, pulseaudio-utils)";
+    HallSink sink(runtime);
+    HallPanelSetup setup;
+    setup.toneSeconds = 0.5;
+    setup.environment << QStringLiteral("PAINEL_LOG_CALLS=1");
+    HallPanel panel(sink, setup);
+    QString why;
+    ASSERT_TRUE(panel.start(&why)) << why.toStdString();
+    ShownCalls calls(panel);
+    const auto send = [&](const QByteArray& message) {
+        TestStation station;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return station.connectTo(panel.port(), 1000); }, 20000));
+        station.send(message);
+        QElapsedTimer shown;
+        shown.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return calls.shown(message); }, 20000))
+            << message.toStdString() << " not shown: " << panel.errors().toStdString();
+        return shown.elapsed();
+    };
+    send("MD*7ANTES");
+    QTest::qWait(4000);
+
+    ASSERT_TRUE(server.signal(SIGSTOP));
+    qint64 slowest = 0;
+    for (int i = 1; i <= 6; ++i) {
+        const qint64 ms = send("MD*7PARADO" + QByteArray::number(i));
+        std::printf("sound server hung: call %d on screen %lld ms after its message\n", i, (long long)ms);
+        if (i > 1) slowest = std::max(slowest, ms);
+        QTest::qWait(1500);
+    }
+    // The first call's announcement waits for the output at most its length and a margin.
+    EXPECT_LT(slowest, 4000) << panel.errors().toStdString();
+    EXPECT_EQ(panel.errors().count(QStringLiteral("a saída de som não respondeu")), 1) << panel.errors().toStdString();
+
+    // Continued, then killed and a new one started: each time the next calls are heard again.
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "a new server" : "continued");
+        if (restart) {
+            ASSERT_TRUE(server.signal(SIGKILL));
+            QTest::qWait(500);
+            ASSERT_FALSE(server.start().isEmpty());
+        } else {
+            ASSERT_TRUE(server.signal(SIGCONT));
+        }
+        QTest::qWait(3000);
+        HallRecording recording(sink);
+        ASSERT_TRUE(recording.waitFlowing(10, &why)) << why.toStdString();
+        bool heard = false;
+        for (int i = 0; i < 4 && !heard; ++i) {
+            const double sent = steadySeconds();
+            send("MD*7DEPOIS" + QByteArray::number(i));
+            QTest::qWait(5000);
+            const HeardSounds sounds = findSounds(recording.samples(), HallRecording::kRate);
+            for (const SoundSpan& s : sounds.tone) heard = heard || recording.timeOf(s.start) >= sent - kEarly;
+        }
+        EXPECT_TRUE(heard) << "no chime heard again: " << panel.errors().toStdString();
+        EXPECT_TRUE(panel.running());
+    }
+}
+
+} // namespace

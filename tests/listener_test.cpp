@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -453,6 +454,89 @@ TEST_F(ListenerTest, RunningOutOfDescriptorsDoesNotStopTheListenerForGood) {
     ASSERT_TRUE(station.send("MD*7ANA"));
     QTRY_COMPARE_WITH_TIMEOUT(got, QByteArray("MD*7ANA"), 3000);
     EXPECT_EQ(errors.size(), 1);
+}
+
+} // namespace
+
+namespace {
+
+// A read takes every byte of the message, also the part that reached the system's buffer after
+// the socket last looked (a message sent in two segments); only what is past the limit is cut.
+TEST_F(ListenerTest, AReadTakesTheWholeMessageAndCutsOnlyPastTheLimit) {
+    constexpr qint64 kLimit = 16;
+    const struct {
+        const char* name;
+        QByteArray first, rest, read;
+    } cases[] = {
+        {"the rest in the system's buffer", "MD*7ANA ", "SOUTO", "MD*7ANA SOUTO"},
+        {"longer than the limit", "MD*7MARIA ", "APARECIDA DOS SANTOS", "MD*7MARIA APARECIDA DOS SANTOS"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<QByteArray> got;
+        RawStation station;
+        const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
+            if (got.isEmpty()) {
+                // Sent while the handler runs: it is in the system's buffer, not the socket's.
+                station.send(c.rest);
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            got.append(listener.readMessage(s, kLimit));
+        });
+        ASSERT_TRUE(station.connectTo(port));
+        ASSERT_TRUE(station.send(c.first));
+        QTRY_COMPARE_WITH_TIMEOUT(got.size(), 1, 3000);
+        QTest::qWait(200);
+        EXPECT_EQ(got, QList<QByteArray>{c.read.left(kLimit)});
+        QObject::disconnect(reading);
+    }
+}
+
+// The retries of a failed switch-on end once the listener is on, or is switched off.
+TEST_F(ListenerTest, TheSwitchOnRetryEndsWhenTheListenerIsOnOrSwitchedOff) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "switched on directly" : "switched off");
+        listener.SetActive(false);
+        {
+            TServerSocket holder;
+            holder.Port = port;
+            holder.SetActive(true);
+            EXPECT_THROW(listener.SetActive(true), ESocketError);
+            EXPECT_TRUE(listener.retrying());
+        }
+        listener.SetActive(on);
+        EXPECT_EQ(listener.Active(), on);
+        EXPECT_FALSE(listener.retrying());
+        QTest::qWait(TServerSocket::kListenRetryMs + 300);
+        EXPECT_EQ(listener.Active(), on) << "a retry ran after it had ended";
+    }
+}
+
+// At the connection limit, with every connection fresh (connected, its call on the way), no
+// connection is closed to make room: the next station waits in the backlog, and every call is
+// read once the fresh ones have sent.
+TEST_F(ListenerTest, AtTheLimitTheNextStationWaitsAndNoFreshConnectionIsClosed) {
+    QList<QByteArray> got;
+    QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) { got.append(s->readAll()); });
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<RawStation>> fresh;
+    for (int i = 0; i < TServerSocket::kMaxConnections; ++i) {
+        fresh.push_back(std::make_unique<RawStation>());
+        ASSERT_TRUE(fresh.back()->connectTo(port, 1000));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), TServerSocket::kMaxConnections, 3000);
+    RawStation late;
+    ASSERT_TRUE(late.connectTo(port)); // completed by the system, in the backlog
+    ASSERT_TRUE(late.send("LATE"));
+    QTest::qWait(200);
+    if (clock.elapsed() >= TServerSocket::kFreshMs)
+        GTEST_SKIP() << "the machine took " << clock.elapsed() << " ms: the stations are no longer fresh";
+    for (std::size_t i = 0; i < fresh.size(); ++i) EXPECT_FALSE(fresh[i]->waitClosed(0)) << "station " << i << " closed";
+    for (std::size_t i = 0; i < fresh.size(); ++i) ASSERT_TRUE(fresh[i]->send("F" + QByteArray::number(qulonglong(i))));
+    QTRY_COMPARE_WITH_TIMEOUT(got.size(), TServerSocket::kMaxConnections + 1, 10000);
+    EXPECT_TRUE(got.contains("LATE"));
+    for (std::size_t i = 0; i < fresh.size(); ++i) EXPECT_TRUE(got.contains("F" + QByteArray::number(qulonglong(i))));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QDeadlineTimer>
@@ -237,6 +238,50 @@ TEST_F(PainelProcess, ALineOfPronunciaTxtThatCannotBeReadIsReportedOnceAndThePan
     EXPECT_EQ(errors().count(line), 1) << errors().toStdString();
     EXPECT_EQ(panel.state(), QProcess::Running);
     EXPECT_TRUE(errorReports().isEmpty()) << errors().toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// A start-up that ends before the listener (here a port line out of range) leaves a panel that can
+// take no call: it is not made ready and stops beating, so that systemd ends the start as failed
+// and its restart limit, not an endless loop, ends the attempts.
+TEST_F(PainelProcess, APanelThatCannotListenIsNeitherReadyNorBeating) {
+    dir.write(QStringLiteral("configserver.txt"), "70000\r\n1\r\nN\r\nN\r\n");
+    NotifySocket systemd(dir.file(QStringLiteral("notify")));
+    ASSERT_TRUE(systemd.bound());
+    launch({{"NOTIFY_SOCKET", dir.file(QStringLiteral("notify"))}, {"WATCHDOG_USEC", "300000"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors().contains(QStringLiteral("Port 70000 is not a valid TCP port")); },
+                                20000))
+        << errors().toStdString();
+    systemd.receive(300); // what start-up sent up to its end
+    const QStringList after = systemd.receive(1500);
+    EXPECT_EQ(panel.state(), QProcess::Running);
+    EXPECT_EQ(countOf(after, "READY=1"), 0) << after.join(" | ").toStdString();
+    EXPECT_EQ(countOf(after, "WATCHDOG=1"), 0) << after.join(" | ").toStdString();
+}
+
+// With PAINEL_LOG_CALLS=1 every call shown leaves a line: when, from where, what, how fast.
+TEST_F(PainelProcess, ALineForEveryCallShownWhenAskedFor) {
+    startPanel({{"PAINEL_LOG_CALLS", "1"}});
+    for (const QByteArray& message : {QByteArray("MD*41ANA SOUTO"), QByteArray("RE*LUIS \"MOTA\"")}) {
+        TestStation station;
+        ASSERT_TRUE(station.connectTo(port));
+        station.send(message);
+        EXPECT_TRUE(station.waitClosed(15000));
+    }
+    const QRegularExpression line(QStringLiteral(
+        R"re(^painel: chamada \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} 127\.0\.0\.1 "(.*)" (\d+) ms$)re"));
+    QStringList shown;
+    for (const QString& l : errors().split(u'\n')) {
+        const QRegularExpressionMatch m = line.match(l);
+        if (!m.hasMatch()) continue;
+        shown << m.captured(1);
+        EXPECT_LT(m.captured(2).toInt(), 10000) << l.toStdString();
+    }
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("MD*41ANA SOUTO"), QStringLiteral("RE*LUIS \\\"MOTA\\\"")}))
+        << errors().toStdString();
 }
 
 } // namespace

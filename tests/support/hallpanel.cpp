@@ -54,7 +54,7 @@ bool HallPanel::install(QString* why) {
 bool HallPanel::start(QString* why) {
     if (!install(why)) return false;
     QStringList env = m_sink.environment(QProcessEnvironment::systemEnvironment().toStringList());
-    env << QStringLiteral("QT_QPA_PLATFORM=offscreen") << QStringLiteral("PAINEL_ERRORS=stderr");
+    env << QStringLiteral("QT_QPA_PLATFORM=offscreen") << QStringLiteral("PAINEL_ERRORS=stderr") << m_setup.environment;
     m_process.setEnvironment(env);
     m_process.setWorkingDirectory(m_dir.path());
     m_process.start(m_dir.filePath(QStringLiteral("painel")), {});

@@ -15,6 +15,7 @@ struct HallPanelSetup {
     QByteArray soundSwitch = "S"; // line 3 of configserver.txt: "N" for no notification sound
     double toneSeconds = 1.2;     // the length of NOTIFY.WAV
     QByteArray pronuncia;         // pronuncia.txt, when not empty
+    QStringList environment;      // more variables for the panel ("NAME=value")
 };
 
 class HallPanel {
