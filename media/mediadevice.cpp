@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <gst/gst.h>
 
@@ -27,9 +28,9 @@ constexpr qint64 kDefaultFrameMs = 40;
 // in a row, it stands still.
 constexpr int kWatchMs = 1000;
 constexpr int kStillLooks = 2;
-// Pipelines given up on at their bound that may still be waiting for the sound system: past this
-// many, a lost medium is not tried again until they have ended.
-constexpr int kMaxStuckJobs = 2;
+// How long the release of a pipeline that did not answer is waited for: a healthy one is freed
+// in some milliseconds.
+constexpr int kStuckReleaseMs = 100;
 
 int g_lastDeviceId = 0;
 
@@ -279,7 +280,7 @@ void MediaDevice::releasePipeline() {
     }
     m_pipeline = nullptr;
     if (!m_media && !m_output) return;
-    const int bound = std::exchange(m_stuck, false) ? 0 : kStateBoundMs;
+    const int bound = std::exchange(m_stuck, false) ? kStuckReleaseMs : kStateBoundMs;
     runWithin([media = std::shared_ptr<MediaPipeline>(std::move(m_media)),
                output = std::shared_ptr<VideoOutput>(std::move(m_output))]() mutable {
         media.reset();  // the pipeline first: it draws through the output
@@ -332,7 +333,9 @@ void MediaDevice::takeNotices() { QCoreApplication::sendPostedEvents(this, QEven
 // A playing medium plays on: setting the state it is in changes nothing.
 void MediaDevice::startPlaying() {
     if (m_notifyPending) deliver(MediaNotify::Superseded);
-    const bool refused = gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE;
+    int changed = GST_STATE_CHANGE_FAILURE;
+    if (!changeState(GST_STATE_PLAYING, &changed)) return;
+    const bool refused = changed == GST_STATE_CHANGE_FAILURE;
     m_mode = MediaMode::Playing;
     m_notifyPending = true;
     m_watchPosition = -1;
@@ -375,6 +378,12 @@ void MediaDevice::watchPlaying() {
 // comes at the end of the new play. An open that fails leaves the device lost: it is tried again
 // later.
 void MediaDevice::restartAt(qint64 position) {
+    closeMedium();
+    if (jobsStillRunning() > 0) {
+        // The sound system still holds a pipeline: a new one would wait for it too.
+        becomeLost(position);
+        return;
+    }
     try {
         openWithin(kRecoveryLoadMs);
     } catch (const EMCIDeviceError& e) {
@@ -383,7 +392,7 @@ void MediaDevice::restartAt(qint64 position) {
         return;
     }
     if (position > 0) seekTo(position);
-    startPlaying();
+    if (m_pipeline) startPlaying();
 }
 
 void MediaDevice::becomeLost(qint64 position) {
@@ -394,7 +403,7 @@ void MediaDevice::becomeLost(qint64 position) {
 
 void MediaDevice::retryOpen() {
     if (!m_lost) return;
-    if (m_opening || jobsStillRunning() > kMaxStuckJobs) {
+    if (m_opening || jobsStillRunning() > 0) {
         m_retry.start(m_retryDelayMs);
         return;
     }
@@ -413,7 +422,7 @@ void MediaDevice::retryOpen() {
     // A video plays on from where it stood; a sound waits for its next play.
     if (m_caps.hasVideo) {
         if (m_lostPosition > 0) seekTo(m_lostPosition);
-        startPlaying();
+        if (m_pipeline) startPlaying();
     }
 }
 
@@ -436,7 +445,7 @@ void MediaDevice::PauseOnly() {
     if (!requireOpen()) return;
     takeNotices();
     if (m_mode == MediaMode::Playing) {
-        gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        if (!changeState(GST_STATE_PAUSED)) return;
         m_mode = MediaMode::Paused;
     }
     setResult(MediaError::None);
@@ -456,15 +465,50 @@ void MediaDevice::Resume() {
 void MediaDevice::seekTo(qint64 position) {
     m_flushSerial.fetch_add(1);
     m_seekTarget = position;
-    gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                            position * GST_MSECOND);
+    onPipeline([position](GstElement* pipeline) {
+        gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                                position * GST_MSECOND);
+    });
+}
+
+// A GstState to set; the GstStateChangeReturn in result.
+bool MediaDevice::changeState(int state, int* result) {
+    auto changed = std::make_shared<std::atomic<int>>(GST_STATE_CHANGE_FAILURE);
+    if (!onPipeline([state, changed](GstElement* pipeline) {
+            changed->store(gst_element_set_state(pipeline, GstState(state)));
+        }))
+        return false;
+    if (result) *result = changed->load();
+    return true;
+}
+
+// The operation runs on a thread of its own, with a reference of its own to the pipeline. One that
+// has not returned within the bound is waiting for the sound system: the pipeline is left to it,
+// freed once it returns, and the medium is lost and opened again later.
+bool MediaDevice::onPipeline(const std::function<void(GstElement*)>& operation) {
+    if (!m_pipeline) return false;
+    auto* pipeline = GST_ELEMENT(gst_object_ref(m_pipeline));
+    if (runWithin(
+            [pipeline, operation] {
+                operation(pipeline);
+                gst_object_unref(pipeline);
+            },
+            std::chrono::milliseconds(kStateBoundMs)))
+        return true;
+    trace(m_fileName, QStringLiteral("the media system did not answer in %1 ms: opened again later").arg(kStateBoundMs));
+    const qint64 position = m_lastPosition;
+    m_stuck = true;
+    closeMedium();
+    becomeLost(position);
+    return false;
 }
 
 // Held at a position, stopped.
 void MediaDevice::stopAt(qint64 position, bool atEnd) {
     if (m_notifyPending) deliver(MediaNotify::Aborted);
-    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (!changeState(GST_STATE_PAUSED)) return;
     seekTo(position);
+    if (!m_pipeline) return;
     m_mode = MediaMode::Stopped;
     m_atEnd = atEnd;
     m_endPosition = m_length;
@@ -505,7 +549,7 @@ void MediaDevice::stepBy(qint64 delta) {
     if (m_notifyPending) deliver(MediaNotify::Aborted);
     const qint64 from = Position();
     // A held medium shows the frame it stands on.
-    if (m_mode != MediaMode::Paused) gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (m_mode != MediaMode::Paused && !changeState(GST_STATE_PAUSED)) return;
     m_mode = MediaMode::Paused;
     m_atEnd = false;
     seekTo(qBound<qint64>(0, from + delta, m_length));
@@ -582,7 +626,7 @@ void MediaDevice::onError(GstMessage* message) {
     const QString reason = text.isEmpty() ? unknownErrorText() : text;
     trace(m_fileName, reason);
     setResult(kind, reason);
-    gst_element_set_state(m_pipeline, GST_STATE_READY);
+    if (!changeState(GST_STATE_READY)) return;
     m_mode = MediaMode::Stopped;
     m_seekTarget = -1;
     m_lastPosition = 0;
@@ -593,7 +637,7 @@ void MediaDevice::onError(GstMessage* message) {
 void MediaDevice::onEndOfStream() {
     if (m_mode != MediaMode::Playing) return;
     const qint64 reached = queryPosition();
-    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (!changeState(GST_STATE_PAUSED)) return;
     m_mode = MediaMode::Stopped;
     m_atEnd = true;
     m_endPosition = reached <= 0 || reached >= m_length - kEndToleranceMs ? m_length : reached;

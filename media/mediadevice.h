@@ -9,13 +9,16 @@
 // ended. Everything runs on the user-interface thread.
 //
 // No call into GStreamer that may wait for the sound system holds that thread past a bound: a
-// sound server that hangs keeps a pipeline's state change, or its streaming thread, waiting for
-// as long as it hangs. The state change of an open runs on a thread of its own and is waited for
-// at most kStateBoundMs, and a pipeline is stopped and freed on a thread of its own.
+// sound server that hangs keeps a pipeline's state changes and seeks (the PulseAudio sink waits
+// for the server to pause or resume its stream), or its streaming thread, waiting for as long as
+// it hangs. Each of them runs on a thread of its own and is waited for at most kStateBoundMs; one
+// that has not returned by then leaves its pipeline to that thread, and the medium is lost (below).
+// A pipeline is stopped and freed on a thread of its own.
 //
 // A medium whose reopen fails (the sound server hangs or was restarted, the sound output went
 // away, the file was replaced) is lost, not closed for good: it is opened again later, at growing
-// intervals (kFirstRetryMs doubling up to kLastRetryMs), until that succeeds, and a video that was
+// intervals (kFirstRetryMs doubling up to kLastRetryMs), until that succeeds (while a pipeline
+// given up on still waits for the sound system, which still hangs then, no open is tried), and a video that was
 // playing plays on from where it stood. While it is lost, the operations do nothing; the first
 // says "No MCI device open", the next ones say nothing until it has been opened again. A sound
 // whose play failed, or that had a sound output once and now plays to nothing, is opened again
@@ -29,6 +32,7 @@
 #include <QString>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // The sound system did not answer within the bound while a medium was being opened: the device
@@ -87,7 +91,7 @@ public:
     bool isLost() const { return m_lost; }
 
     // A state change that does not return within this is waited for no longer.
-    static constexpr int kStateBoundMs = 2000;
+    static constexpr int kStateBoundMs = 1000;
     // The longest the reopen of a lost or stuck medium waits for it to load.
     static constexpr int kRecoveryLoadMs = 3000;
     static constexpr int kFirstRetryMs = 1000;
@@ -122,6 +126,8 @@ private:
     bool waitForLoad(int loadMs);
     void releasePipeline();
     void becomeLost(qint64 position);
+    bool changeState(int state, int* result = nullptr);
+    bool onPipeline(const std::function<void(GstElement*)>& operation);
     void retryOpen();
     void startPlaying();
     void watchPlaying();

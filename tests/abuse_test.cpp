@@ -235,7 +235,6 @@ TEST_F(AbuseTest, JunkAndABurstCostNoStationItsCall) {
     pause = [](int seconds) { QTest::qWait(seconds * 250); }; // cycles at a quarter of their pace
     startPanel({"0", "1", "N", "S"});
     const quint16 panel = port();
-    std::atomic<bool> stop = false;
     // One call; its name is what is spoken.
     const auto call = [this, panel](const QByteArray& name) {
         RawStation s;
@@ -248,12 +247,28 @@ TEST_F(AbuseTest, JunkAndABurstCostNoStationItsCall) {
         if (sent && !s.wasReset()) tally.sent(QString::fromLatin1(name), closed);
         else tally.notSent(false);
     };
+    // The panel runs on this thread: it serves its event queue while the stations' threads run.
+    std::atomic<int> running = 0;
     std::vector<std::thread> threads;
+    const auto start = [&](std::function<void()> body) {
+        ++running;
+        threads.emplace_back([&running, body = std::move(body)] {
+            body();
+            --running;
+        });
+    };
+    const auto waitAll = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return running == 0; }, 5 * kPatienceMs));
+        for (std::thread& t : threads) t.join();
+        threads.clear();
+    };
+    std::atomic<bool> stop = false;
     for (int st = 0; st < 16; ++st)
-        threads.emplace_back([&, st] {
+        start([&, st] {
             for (int i = 0; !stop; ++i) call("S" + QByteArray::number(st) + "N" + QByteArray::number(i));
         });
-    std::thread junk([&] {
+    std::atomic<bool> junkDone = false;
+    start([&] {
         std::mt19937 random(7);
         for (int i = 0; i < 150; ++i) {
             RawStation s;
@@ -262,13 +277,13 @@ TEST_F(AbuseTest, JunkAndABurstCostNoStationItsCall) {
             if (s.connectTo(panel, 2000)) s.send(bytes);
             std::this_thread::sleep_for(20ms);
         }
+        junkDone = true;
     });
-    junk.join();
-    std::vector<std::thread> burst;
-    for (int i = 0; i < 60; ++i) burst.emplace_back([&, i] { call("B" + QByteArray::number(i)); });
-    for (std::thread& t : burst) t.join();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return junkDone.load(); }, kPatienceMs));
+    for (int i = 0; i < 60; ++i) start([&, i] { call("B" + QByteArray::number(i)); });
+    QTest::qWait(2000);
     stop = true;
-    for (std::thread& t : threads) t.join();
+    waitAll();
     QTRY_COMPARE_WITH_TIMEOUT(window->ServerSocket1->readDepth(), 0, 20000);
     EXPECT_EQ(tally.cutOffCalls, 0) << "stations reset with their call unread";
     EXPECT_EQ(tally.refusedCalls, 0);

@@ -277,6 +277,13 @@ public:
     }
     // The runtime folder to play into; empty when it did not start.
     QString start() { return run(QStringLiteral("start")) ? m_root.filePath(QStringLiteral("runtime")) : QString(); }
+    // Killed outright; its pid file goes too, as a server that dies with its machine's session
+    // leaves none that a new one would take for a running server.
+    bool kill() {
+        const bool killed = signal(SIGKILL);
+        QFile::remove(m_root.filePath(QStringLiteral("runtime/pulse/pid")));
+        return killed;
+    }
     bool signal(int sig) {
         QFile f(m_root.filePath(QStringLiteral("runtime/pulse/pid")));
         const pid_t pid = f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
@@ -335,22 +342,22 @@ TEST(SoundServerFaults, AHungOrRestartedSoundServerCostsTheSoundNotTheCalls) {
     QTest::qWait(4000);
 
     ASSERT_TRUE(server.signal(SIGSTOP));
-    qint64 slowest = 0;
     for (int i = 1; i <= 6; ++i) {
         const qint64 ms = send("MD*7PARADO" + QByteArray::number(i));
         std::printf("sound server hung: call %d on screen %lld ms after its message\n", i, (long long)ms);
-        if (i > 1) slowest = std::max(slowest, ms);
+        // The first call's chime and announcement wait for the output at most their bounds (the
+        // announcement's length and a margin), which the second call may find still running; from
+        // then on the calls are shown at once.
+        EXPECT_LT(ms, i <= 2 ? 9000 : 1000) << "call " << i << ": " << panel.errors().toStdString();
         QTest::qWait(1500);
     }
-    // The first call's announcement waits for the output at most its length and a margin.
-    EXPECT_LT(slowest, 4000) << panel.errors().toStdString();
     EXPECT_EQ(panel.errors().count(QStringLiteral("a saída de som não respondeu")), 1) << panel.errors().toStdString();
 
     // Continued, then killed and a new one started: each time the next calls are heard again.
     for (const bool restart : {false, true}) {
         SCOPED_TRACE(restart ? "a new server" : "continued");
         if (restart) {
-            ASSERT_TRUE(server.signal(SIGKILL));
+            ASSERT_TRUE(server.kill());
             QTest::qWait(500);
             ASSERT_FALSE(server.start().isEmpty());
         } else {
