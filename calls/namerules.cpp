@@ -33,6 +33,7 @@ enum class Ending {
     UnstressedEi, // "ey": Wesley
     Michael,      // "-ichael": Michael, Mychael
     On,           // "-on" and "-son": Edson, Maicon, Jefferson
+    El,           // consonant and "el" or "ell" after English letters: Wendell, Maykel, Mitchel
 };
 
 struct Respelling {
@@ -41,6 +42,7 @@ struct Respelling {
     bool english = false;    // it has the letters of an English name: its stress is not Portuguese
     qsizetype stress = -1;   // a vowel known to carry the stress
     Ending ending = Ending::Plain;
+    bool stressAfterSt = false; // "St" or "Sth" and a vowel at the start: Stéfany, Stéfano
 };
 
 // The end of the name, with "ie" made "y" and "-ichael" made "-aicou".
@@ -69,7 +71,11 @@ void respellLetters(const QString& w, Respelling& r) {
     while (i < n) {
         const QChar c = w[i];
         const QChar next = at(i + 1);
-        if (c == u's' && next == u'c' && at(i + 2) == u'h') {
+        if (c == u'j' && i == 0 && next == u'o' && at(i + 2) == u'h' && isConsonant(at(i + 3))) {
+            out += QStringLiteral("djo"), i += 3, r.changed = r.english = true; // John, Johnson
+        } else if (c == u't' && next == u'c' && at(i + 2) == u'h') {
+            out += QStringLiteral("tch"), i += 3, r.english = true; // Mitchel
+        } else if (c == u's' && next == u'c' && at(i + 2) == u'h') {
             out += QStringLiteral("ch"), i += 3, r.changed = r.english = true;
         } else if (c == u's' && next == u'h') {
             out += QStringLiteral("ch"), i += 2, r.changed = r.english = true;
@@ -164,10 +170,13 @@ qsizetype stressedNucleus(const Respelling& r, const std::vector<Nucleus>& vowel
     // that opens the syllable before the last of a name ending in a vowel, which Portuguese
     // stresses itself (Millena, Thallita).
     const bool endsInVowel = r.ending == Ending::Plain && isVowel(s.back());
+    // The English "-el" keeps the stress before it, a double l there or not (Wendell).
+    if (r.ending == Ending::El && count >= 2) return count - 2;
     for (qsizetype k = 0; r.stress >= 0 && k < count; ++k)
         if (r.stress >= vowels[std::size_t(k)].start && r.stress < vowels[std::size_t(k)].end)
             return endsInVowel && k != count - 2 ? -1 : k;
     if (count < 2) return -1;
+    if (r.stressAfterSt) return 0;
     switch (r.ending) {
     case Ending::On: {
         // After an "l" that closes the syllable the engine stresses it already (Adilson, Nilton).
@@ -176,24 +185,65 @@ qsizetype stressedNucleus(const Respelling& r, const std::vector<Nucleus>& vowel
         const Nucleus& before = vowels[std::size_t(count - 2)];
         if (before.end - before.start == 1 && before.start > 0 && isVowel(s[before.start - 1])) return -1;
         if (count >= 3) return count - 3;
-        // In two syllables it does too for "-son" (Edson, Jeison) and for a first syllable that
-        // consonants close.
-        const bool open = vowels[1].start - vowels[0].end == 1;
-        return open && !s.endsWith(u"son") ? 0 : -1;
+        // In two syllables it does too for "-son" (Edson, Jeison), but not for "-on" (Marlon).
+        return s.endsWith(u"son") ? -1 : 0;
     }
     case Ending::UnstressedI:
+        // The English endings of three syllables stressed on the first (Kimberly, Gregory,
+        // Melody, Dorothy, Jeremy, Hilary), which Brazilian names in "-any", "-elly", "-illy"
+        // or "-oly" are not.
+        if (count == 3)
+            for (const QStringView weak : {u"erli", u"ori", u"odi", u"oti", u"emi", u"ari"})
+                if (s.size() > weak.size() && s.endsWith(weak) && isConsonant(s[s.size() - weak.size() - 1])) return 0;
+        return count - 2;
     case Ending::UnstressedEi:
         return count - 2;
+    case Ending::El:
     case Ending::Michael:
     case Ending::Plain:
         break;
     }
-    if (!r.english) return -1;
+    // "-er" after a consonant keeps the stress before it in a name with borrowed letters,
+    // English or not (Christopher, Luther).
+    const bool borrowedEr = r.changed && s.endsWith(u"er") && s.size() >= 3 && isConsonant(s[s.size() - 3]);
+    if (!r.english && !borrowedEr) return -1;
     const QChar last = s.back();
     if (s.endsWith(u"el") || s.endsWith(u"an")) return -1;
     if (QStringView(u"rlnmzxcdtbpg").contains(last)) return count - 2;
     if ((last == u'i' || last == u'u') && vowels.back().end - vowels.back().start == 1) return count - 2;
     return -1;
+}
+
+// An English "a" between a consonant and a final "e", in a name of one syllable with English
+// letters, is said "ei", and a "j" before it is the English j: Kate, Shane, Blake, Jake.
+std::optional<QString> withEnglishLongA(const QString& w) {
+    const qsizetype n = w.size();
+    if (n < 4 || !w.endsWith(u'e') || w[n - 3] != u'a' || !isConsonant(w[n - 2]) || w[n - 2] == u'h') return std::nullopt;
+    for (qsizetype i = 0; i < n - 3; ++i)
+        if (!isConsonant(w[i])) return std::nullopt;
+    const QString start = w.first(n - 3);
+    return (start.startsWith(u'j') ? QStringLiteral("d") : QString()) + start + QStringLiteral("ei") + w[n - 2] + u'e';
+}
+
+// "-el" or "-ell" after a consonant, in a name whose letters before it are English: the English
+// ending, stressed before (Wendel, Maykel, Mitchell), not the French or Portuguese one after "ch",
+// "l" or "w" (Michel, Kalel, Maxwell) or in a name of Portuguese letters (Abel, Rangel, Isabell).
+bool englishEl(const QString& w) {
+    const qsizetype ending = w.endsWith(u"ell") ? 3 : w.endsWith(u"el") ? 2 : 0;
+    if (ending == 0 || w.size() < ending + 2) return false;
+    const QString stem = w.first(w.size() - ending);
+    if (!isConsonant(stem.back()) || (stem.endsWith(u"ch") && !stem.endsWith(u"tch")) || stem.back() == u'l' || stem.back() == u'w') return false;
+    Respelling letters;
+    respellLetters(stem, letters);
+    return letters.english;
+}
+
+// In "-son" after a diphthong in i that consonants close, the engine says the i as a vowel of
+// its own unless it is written "y" (Gleidson, Deivson).
+void writeGlideBeforeCluster(QString& s, const std::vector<Nucleus>& vowels) {
+    if (vowels.size() != 2 || !s.endsWith(u"son")) return;
+    const Nucleus& first = vowels[0];
+    if (first.end - first.start == 2 && s[first.end - 1] == u'i' && vowels[1].start - first.end >= 2) s[first.end - 1] = u'y';
 }
 
 QChar stressed(QChar vowel, QChar after) {
@@ -214,8 +264,16 @@ std::optional<QString> respelledName(QStringView word) {
     const QString lower = word.toString().toLower().normalized(QString::NormalizationForm_C);
     Respelling r;
     respellLetters(takeEnding(lower, r), r);
+    if (r.english)
+        if (const std::optional<QString> longA = withEnglishLongA(lower)) {
+            r = Respelling{};
+            respellLetters(*longA, r);
+            r.changed = true;
+        }
+    if (englishEl(lower)) r.ending = Ending::El;
     if (r.ending == Ending::Michael) r.stress = r.text.size() - 5;
-    if (!r.changed && !r.english && r.ending == Ending::Plain) return std::nullopt;
+    r.stressAfterSt = r.text.startsWith(u"st") && r.text.size() > 2 && isVowel(r.text[2]) && !r.text.endsWith(u"ia");
+    if (!r.changed && !r.english && r.ending == Ending::Plain && !r.stressAfterSt) return std::nullopt;
 
     QString& s = r.text;
     bool hasStress = false;
@@ -227,6 +285,7 @@ std::optional<QString> respelledName(QStringView word) {
             const qsizetype v = vowels[std::size_t(k)].start;
             s[v] = stressed(s[v], v + 1 < s.size() ? s[v + 1] : QChar());
         }
+        if (r.ending == Ending::On) writeGlideBeforeCluster(s, vowels);
     }
     // A stop at the end is said with the vowel Brazilians add to it.
     if (!s.isEmpty() && QStringView(u"cdtbpg").contains(s.back())) {

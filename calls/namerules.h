@@ -24,6 +24,21 @@
 // last (Walter, Kevin, Kleber, Yuri); a borrowed name that ends in a stop (-ck, -d, -t, -b, -p,
 // -g) gets the final "e" Brazilians say and keeps its stress (Erick, Patrick, Frank).
 //
+// The English shapes: a "j" before "oh" and a consonant is the English j (Johnson); in a name of
+// one syllable with English letters, an "a" between a consonant and a final "e" is "ei" and a
+// "j" before it the English j (Kate, Shane, Jake), which names of Portuguese letters keep as
+// they are (Jade, Vale); "tch" is English (Mitchel). The English "-el" or "-ell" after a
+// consonant, in a name whose letters before it are English, stresses the syllable before it
+// (Wendell, Maykel), not after "ch", "l" or "w" (Michel, Kalel, Maxwell); so does "-er" after a
+// consonant in any name with borrowed letters (Christopher, Luther); the English "-y" endings of
+// names of three syllables, "-erly", "-ory", "-ody", "-othy", "-emy", "-ary" after a
+// consonant, stress the first (Kimberly, Gregory, Melody, Dorothy, Hilary). A name that starts
+// with "st" or "sth" and a vowel is stressed on the syllable after the "st" (Stéfany, Stéfan,
+// Stéfano), but for one ending in "-ia" (Stefânia) or one that a double consonant marks
+// (Stefanny). Two syllables in "-on" but "-son" stress the first (Marlon, Brandon), and in
+// "-son" after a diphthong in i that consonants close the i is written "y", the glide the
+// engine says there (Gleidson, Deivson).
+//
 // The stress is written with an accent, acute or, before m, n and in "ei" and "ou",
 // circumflex. A name that already has one keeps its stress. A name without any of these
 // letters, groups and endings is not touched: Portuguese names stay as they are.
