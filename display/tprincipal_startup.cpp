@@ -32,6 +32,7 @@ void TPrincipal::runStartup() {
     } else {
         tamanhofontenome = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofontenome"), QStringLiteral("36")));
         tamanhofonteservico = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofonteservico"), QStringLiteral("32")));
+        readNameSettings(ini);
         applyCredentials(ini);
     }
     Fatura->connect();
@@ -40,6 +41,15 @@ void TPrincipal::runStartup() {
     ServerSocket1->Port = StrToInt(configLine(0));
     startupMedia(ini);
     ServerSocket1->SetActive(true);
+}
+
+// Switches of how the call lines show names: long names fitted to their line, names in their
+// private form.
+void TPrincipal::readNameSettings(const TIniFile& ini) {
+    const bool fit = ini.ReadString(QStringLiteral("fonte"), QStringLiteral("ajustar"), QString()) == u"S";
+    for (TPanel* line : {Panel3, Panel7, Panel8}) line->setFitToWidth(fit);
+    const bool hidden = ini.ReadString(QStringLiteral("definicao"), QStringLiteral("privacidade"), QString()) == u"S";
+    callNames = hidden ? NameForm::Private : NameForm::Full;
 }
 
 void TPrincipal::applyCredentials(const TIniFile& ini) {
