@@ -58,6 +58,13 @@ QRect inkOf(const QImage& line) {
     return ink;
 }
 
+// Two texts drawn at one size in one place: their ink alike to a pixel at every edge. (Drawn after a
+// text of another size, the same text may differ in the shades of its edges, not in its size.)
+bool sameInk(const QRect& a, const QRect& b) {
+    return std::abs(a.left() - b.left()) <= 1 && std::abs(a.right() - b.right()) <= 1 &&
+           std::abs(a.top() - b.top()) <= 1 && std::abs(a.bottom() - b.bottom()) <= 1;
+}
+
 class FittedNameTest : public CycleFixture {
 protected:
     // The window on the whole screen, as a kiosk has it, started with this config.ini.
@@ -123,7 +130,7 @@ TEST_F(FittedNameTest, ALongNameFitsWholeWithAjustarAndIsCutWithout) {
         EXPECT_EQ(fitted.height(), cut.height()); // at its own size
     }
     // The next call starts from the configured size again.
-    EXPECT_TRUE(shortAfter == plainShort);
+    EXPECT_TRUE(sameInk(inkOf(shortAfter), shortInk));
 }
 
 } // namespace
