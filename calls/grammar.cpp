@@ -1,6 +1,7 @@
 #include "calls/grammar.h"
 
 #include "calls/destinations.h"
+#include "calls/privatename.h"
 #include "calls/textpos.h"
 #include "base/intrule.h"
 
@@ -34,7 +35,7 @@ CallResult counterCall(const QString& T) {
     return r;
 }
 
-CallResult riskRoomCall(const QString& T, int nome, int servico) {
+CallResult riskRoomCall(const QString& T, int nome, int servico, NameForm form) {
     CallResult r;
     r.kind = CallKind::RiskRoom;
     r.xsenha = from(T, 4).toString();
@@ -43,59 +44,58 @@ CallResult riskRoomCall(const QString& T, int nome, int servico) {
     r.panel8.fontSize = servico;
     if (textpos::digitAt(T, 4, u'1', u'9')) {
         const QStringView room = range(T, 4, 4);
-        const QStringView name = from(T, 5);
+        const QString name = shownName(from(T, 5), form);
         r.panel8.text = concat({kRiskRoom, u" ", room});
-        r.panel7.text = name.toString();
+        r.panel7.text = name;
         r.announcement = concat({name, kRiskRoomPhrase, u" ", room});
     } else {
-        const QStringView name = from(T, 4);
+        const QString name = shownName(from(T, 4), form);
         r.panel8.text = kRiskRoom.toString();
-        r.panel7.text = name.toString();
+        r.panel7.text = name;
         r.announcement = concat({name, kRiskRoomPhrase});
     }
     return r;
 }
 
-CallResult consultingCall(const QString& T, int nome, int servico) {
+CallResult consultingCall(const QString& T, int nome, int servico, NameForm form) {
     CallResult r;
     r.kind = CallKind::Consulting;
     r.panel8.fontSize = servico;
     r.panel3.fontSize = nome;
     if (textpos::digitAt(T, 5)) {
-        const QStringView name = from(T, 6);
-        DestinationCall d = callDestination(range(T, 4, 5), name);
-        r.xsenha = name.toString();
+        r.xsenha = from(T, 6).toString();
+        DestinationCall d = callDestination(range(T, 4, 5), shownName(r.xsenha, form));
         r.panel3.text = std::move(d.panel3);
         r.panel8.text = std::move(d.panel8);
         r.announcement = std::move(d.announcement);
     } else {
         const QStringView room = range(T, 4, 4);
-        const QStringView name = from(T, 5);
-        r.xsenha = name.toString();
-        r.panel3.text = r.xsenha;
+        r.xsenha = from(T, 5).toString();
+        const QString name = shownName(r.xsenha, form);
+        r.panel3.text = name;
         r.panel8.text = concat({u"Consultório ", room});
         r.announcement = concat({name, u" favor comparecer ao consultório ", room});
     }
     return r;
 }
 
-CallResult receptionDeskCall(const QString& T, int nome) {
+CallResult receptionDeskCall(const QString& T, int nome, NameForm form) {
     CallResult r;
     r.kind = CallKind::ReceptionDesk;
-    const QStringView name = from(T, 4);
-    r.xsenha = name.toString();
+    r.xsenha = from(T, 4).toString();
+    const QString name = shownName(r.xsenha, form);
     r.panel3 = {QString(), nome, {}};
-    r.panel7 = {r.xsenha, nome, true};
+    r.panel7 = {name, nome, true};
     r.panel8 = {kReceptionPhrase.sliced(1).toString(), nome, {}};
     r.announcement = concat({name, u"\r", kReceptionPhrase});
     return r;
 }
 
-CallResult receptionCall(const QString& T) {
+CallResult receptionCall(const QString& T, NameForm form) {
     CallResult r;
     r.kind = CallKind::Reception;
-    const QStringView name = from(T, 4);
-    r.xsenha = name.toString();
+    r.xsenha = from(T, 4).toString();
+    const QString name = shownName(r.xsenha, form);
     r.panel3.text = QString();
     r.panel8.text = QStringLiteral("Recepção");
     r.announcement = concat({name, kReceptionPhrase});
@@ -114,7 +114,7 @@ CallKind classifyCall(const QString& T) {
     return CallKind::Counter;
 }
 
-CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico) {
+CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico, NameForm names) {
     switch (classifyCall(T)) {
     case CallKind::Refresh: {
         CallResult r;
@@ -124,13 +124,13 @@ CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteser
     case CallKind::Counter:
         return counterCall(T);
     case CallKind::RiskRoom:
-        return riskRoomCall(T, tamanhofontenome, tamanhofonteservico);
+        return riskRoomCall(T, tamanhofontenome, tamanhofonteservico, names);
     case CallKind::Consulting:
-        return consultingCall(T, tamanhofontenome, tamanhofonteservico);
+        return consultingCall(T, tamanhofontenome, tamanhofonteservico, names);
     case CallKind::ReceptionDesk:
-        return receptionDeskCall(T, tamanhofontenome);
+        return receptionDeskCall(T, tamanhofontenome, names);
     case CallKind::Reception:
-        return receptionCall(T);
+        return receptionCall(T, names);
     }
     return counterCall(T);
 }

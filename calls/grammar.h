@@ -7,6 +7,8 @@
 // Every function here is linear in the message's length and safe for any UTF-16 text (NULs and
 // lone surrogates included); the pieces a form takes from the message are copied unchanged.
 
+#include "calls/privatename.h"
+
 #include <QString>
 
 #include <optional>
@@ -82,7 +84,13 @@ struct CallResult {
 //   announcement = T[4..] + " favor comparecer a recepção".
 // Only a counter call can fail; every other form takes any text, missing positions giving
 // empty pieces.
-CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico);
+//
+// names Private: wherever a form above shows or speaks its name N (Panel3, Panel7, the
+// destination table's texts, the announcement), it does so with privateName(N) instead. A
+// counter call's ticket text, the destinations and xsenha, which is neither shown nor spoken,
+// stay as received.
+CallResult parseCall(const QString& T, int tamanhofontenome, int tamanhofonteservico,
+                     NameForm names = NameForm::Full);
 
 // Where the ticket text lies in a counter call's announcement ("Senha " + ticket text + " " +
 // ticket + ", Guichê " + counter), for the voice, which spells it. No other form's

@@ -59,6 +59,15 @@ QString withoutEngineNotation(const QString& text) {
     return out;
 }
 
+// The word from i to end is an initial: one capital letter (its marks after it) and a full
+// stop, as a name in its private form has them ("MARIA A. S.", "S.-L.").
+bool isInitial(QStringView text, qsizetype i, qsizetype end) {
+    if (!text[i].isUpper() || end >= text.size() || text[end] != u'.') return false;
+    for (qsizetype k = i + 1; k < end; ++k)
+        if (!text[k].isMark()) return false;
+    return true;
+}
+
 // The words of a text read as words, everything else as it is.
 QString readWords(QStringView text, const Lexicon* clinic) {
     QString out;
@@ -68,6 +77,19 @@ QString readWords(QStringView text, const Lexicon* clinic) {
         if (text[i].isLetter()) {
             qsizetype j = i;
             while (j < text.size() && (text[j].isLetter() || text[j].isMark())) ++j;
+            if (isInitial(text, i, j)) {
+                // Said by the letter's name, accent left unsaid; the full stop, which the engine
+                // would read as the end of a sentence (or as "ponto"), and the hyphen between the
+                // initials of a hyphenated name are left out.
+                const QString letter = text.sliced(i, 1).toString().normalized(QString::NormalizationForm_D);
+                out += spelledLetters(letter.first(1));
+                i = j + 1;
+                if (i < text.size() && text[i] == u'-') {
+                    ++i;
+                    out += u' ';
+                }
+                continue;
+            }
             out += readableWord(text.sliced(i, j - i), clinic);
             i = j;
             continue;

@@ -9,6 +9,9 @@
 // The engine's text for an announcement:
 // - In a counter call's announcement ("Senha AE 15, Guichê 3") the letters of the ticket are
 //   spelled by their names (spelledletters.h).
+// - An initial, a capital letter and a full stop ("MARIA A. S. O.", a name in its private
+//   form), is said by the letter's name as a ticket's letters are (an accent left unsaid), without
+//   the full stop.
 // - Every other word (a run of letters with their marks) is looked up whole, without regard to
 //   case, in the clinic's lexicon (pronuncia.txt) and then in the built-in list of names
 //   (namelist.h), and is replaced by how it is said there. Single letters, words in capitals

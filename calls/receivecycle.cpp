@@ -45,7 +45,7 @@ QString ReceiveCycle::form(const QString& text) {
     const bool counter = classifyCall(text) == CallKind::Counter;
     if (counter) m_host.switchListener(false);
     else notify();
-    const CallResult call = parseCall(text, m_host.nameFontSize(), m_host.serviceFontSize());
+    const CallResult call = parseCall(text, m_host.nameFontSize(), m_host.serviceFontSize(), m_host.nameForm());
     if (counter) notify();
     m_host.showCall(call);
     if (call.pauseSeconds > 0) m_host.pause(call.pauseSeconds);

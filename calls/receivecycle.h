@@ -23,6 +23,7 @@
 // The cycle's own state (its voice, the media errors) lives in the cycle object, on the stack of
 // the read handler: a cycle that runs inside another's pause has its own.
 
+#include "calls/privatename.h"
 #include "calls/voice.h"
 
 #include <QString>
@@ -41,6 +42,8 @@ public:
     // config.ini's font sizes of names and of the destination line.
     virtual int nameFontSize() const = 0;
     virtual int serviceFontSize() const = 0;
+    // How the calls show and speak names (config.ini's [definicao] privacidade).
+    virtual NameForm nameForm() const { return NameForm::Full; }
 
     virtual bool videoFileExists() const = 0;
     virtual bool videoOpen() const = 0;

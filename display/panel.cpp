@@ -1,6 +1,7 @@
 #include "display/panel.h"
 
 #include "display/fonts.h"
+#include "display/textfit.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>
@@ -45,6 +46,11 @@ void TPanel::setFontPoints(int points) {
     update();
 }
 
+void TPanel::setFitToWidth(bool fit) {
+    m_fit = fit;
+    update();
+}
+
 void TPanel::setDesignFont(const QString& face, int points, bool bold) {
     m_points = points;
     setFont(designFont(face, points, bold));
@@ -68,6 +74,16 @@ void TPanel::paintEvent(QPaintEvent*) {
     p.setClipRect(inner);
     p.setFont(font());
     p.setPen(m_textColor);
+    if (m_fit && !m_left)
+        if (const std::optional<FittedText> fitted = fitText(font(), m_text, inner.width())) {
+            // The ink centred, on the baseline where a vertically centred line has it.
+            const QFontMetrics fm(fitted->font);
+            const int x = inner.left() + (inner.width() - fitted->ink.width()) / 2 - fitted->ink.left();
+            const int y = inner.top() + (inner.height() - fm.height()) / 2 + fm.ascent();
+            p.setFont(fitted->font);
+            p.drawText(QPoint(x, y), fitted->text);
+            return;
+        }
     // One line, never wrapped: a text wider than the panel is centred and cut at both ends.
     const int flags = Qt::TextSingleLine | Qt::AlignVCenter | (m_left ? Qt::AlignLeft : Qt::AlignHCenter);
     p.drawText(inner, flags, m_text);

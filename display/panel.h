@@ -1,6 +1,6 @@
 #pragma once
 // A flat panel of the window: a background colour and one line of text, centred (or left-aligned),
-// cut off at the panel's edges. It neither wraps nor shrinks its text.
+// cut off at the panel's edges. It never wraps its text, and shrinks it only when told to fit.
 
 #include <QColor>
 #include <QString>
@@ -36,6 +36,12 @@ public:
     void setFontPoints(int points);
     int fontPoints() const { return m_points; }
     void setDesignFont(const QString& face, int points, bool bold);
+    // Fitting on: a centred text wider than the panel is drawn whole, without its leading
+    // blanks and centred, at the largest size from its font's down to half of it that fits
+    // (textfit.h); a text too wide even at half the size is cut as with fitting off. Only the
+    // drawing changes: the font size stays as set.
+    void setFitToWidth(bool fit);
+    bool fitsToWidth() const { return m_fit; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,6 +53,7 @@ private:
     int m_points = 8;
     bool m_left = false;
     bool m_raised = false;
+    bool m_fit = false;
 };
 
 // A label of the clock strip: transparent, sized to its text.

@@ -108,6 +108,8 @@ public:
     QString xsenha;
     std::int32_t tamanhofontenome = 0;
     std::int32_t tamanhofonteservico = 0;
+    // How calls show and speak names: [definicao] privacidade "S" is Private.
+    NameForm callNames = NameForm::Full;
 
     // Event handlers.
     void Timer1Timer(QObject* Sender);
@@ -134,9 +136,11 @@ private:
     void startupMedia(const TIniFile& ini);
     void openStartupMedium(TMediaPlayer* player);
     void applyCredentials(const TIniFile& ini);
+    void readNameSettings(const TIniFile& ini);
     // What the receive cycle asks of the window.
     int nameFontSize() const override { return tamanhofontenome; }
     int serviceFontSize() const override { return tamanhofonteservico; }
+    NameForm nameForm() const override { return callNames; }
     bool videoFileExists() const override;
     bool videoOpen() const override;
     void holdVideo() override;

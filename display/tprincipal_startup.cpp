@@ -32,6 +32,7 @@ void TPrincipal::runStartup() {
     } else {
         tamanhofontenome = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofontenome"), QStringLiteral("36")));
         tamanhofonteservico = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofonteservico"), QStringLiteral("32")));
+        readNameSettings(ini);
         applyCredentials(ini);
     }
     openCallsList();
@@ -61,6 +62,15 @@ void TPrincipal::openCallsList() {
 
 bool TPrincipal::canTakeCalls() const {
     return ServerSocket1->Active() || ServerSocket1->retrying() || m_cyclesRunning > 0;
+}
+
+// Switches of how the call lines show names: long names fitted to their line, names in their
+// private form.
+void TPrincipal::readNameSettings(const TIniFile& ini) {
+    const bool fit = ini.ReadString(QStringLiteral("fonte"), QStringLiteral("ajustar"), QString()) == u"S";
+    for (TPanel* line : {Panel3, Panel7, Panel8}) line->setFitToWidth(fit);
+    const bool hidden = ini.ReadString(QStringLiteral("definicao"), QStringLiteral("privacidade"), QString()) == u"S";
+    callNames = hidden ? NameForm::Private : NameForm::Full;
 }
 
 void TPrincipal::applyCredentials(const TIniFile& ini) {

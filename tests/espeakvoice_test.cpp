@@ -153,6 +153,29 @@ TEST(EspeakVoice, TheLettersOfATicketAreSpelled) {
               sounds(voice.phonemes("eu favor comparecer a recepção", R::AsGiven)));
 }
 
+// A name in its private form is said as its first name and the letters of its initials, spelled
+// as a ticket's letters are (an accent unsaid), with nothing of the words left out.
+TEST(EspeakVoice, APrivateNameIsSaidAsItsFirstNameAndTheLettersOfItsInitials) {
+    EspeakVoice voice;
+    using R = EspeakVoice::Reading;
+    const struct {
+        QString message, first, letters, phrase;
+    } cases[] = {
+        {"MD*7MARIA APARECIDA DOS SANTOS OLIVEIRA", "MARIA", "ASO", " favor comparecer ao consultório 7"},
+        // E and O alone are words ("e", "o"), not the letters, unless spelled.
+        {"RE*JOSÉ EDUARDO DA SILVA OLIVEIRA", "JOSÉ", "ESO", " favor comparecer a recepção"},
+        {"CR*2ANA ÚRSULA SOUZA-LIMA D'ÁVILA", "ANA", "USLD", " favor comparecer a sala de Classificação de Risco 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        const QString announcement = parseCall(c.message, 36, 32, NameForm::Private).announcement;
+        voice.synthesizeToSamples(QString()); // the engine is set up for samples before it is used directly
+        const QString expected = sounds(voice.phonemes(c.first)) + sounds(engineSpelling(c.letters)) +
+                                 sounds(voice.phonemes(c.phrase, R::AsGiven));
+        EXPECT_EQ(sounds(voice.phonemes(announcement)), expected);
+    }
+}
+
 TEST(EspeakVoice, CarriageReturnIsReadAsABreak) {
     EspeakVoice voice;
     EXPECT_EQ(said(voice.phonemes("LUIS MOTA\r favor comparecer a recepção")),

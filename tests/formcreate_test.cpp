@@ -57,6 +57,34 @@ TEST_F(FormCreateTest, WithoutAFonteSectionTheSizesAre36And32) {
     EXPECT_TRUE(listening());
 }
 
+// Two switches of config.ini, each on only for exactly "S": [fonte] ajustar fits long names to the
+// three call lines, [definicao] privacidade shows and speaks names in their private form.
+TEST_F(FormCreateTest, AjustarAndPrivacidadeAreOnOnlyForS) {
+    const struct {
+        QByteArray ini;
+        bool fit;
+        NameForm names;
+    } cases[] = {
+        {"", false, NameForm::Full},
+        {"[fonte]\r\najustar=S\r\n[definicao]\r\nprivacidade=S\r\n", true, NameForm::Private},
+        {"[fonte]\r\najustar= \"S\" \r\n", true, NameForm::Full},
+        {"[definicao]\r\nprivacidade=S\r\n", false, NameForm::Private},
+        {"[fonte]\r\najustar=s\r\n[definicao]\r\nprivacidade=SIM\r\n", false, NameForm::Full},
+        {"[FONTE]\r\nAJUSTAR=N\r\n[Definicao]\r\nPrivacidade=\r\n", false, NameForm::Full},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ini.toStdString());
+        writeIni(iniWithDatabase(c.ini));
+        writeConfigServer(configServer());
+        startUp();
+        EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
+        for (const TPanel* line : {window->Panel3, window->Panel7, window->Panel8}) EXPECT_EQ(line->fitsToWidth(), c.fit);
+        EXPECT_FALSE(window->Panel9->fitsToWidth());
+        EXPECT_EQ(window->callNames, c.names);
+        window.reset();
+    }
+}
+
 TEST_F(FormCreateTest, MissingConfigIniEndsTheProgramAfterStartUp) {
     writeConfigServer(configServer());
     // The built-in database is out of reach here: point it at a file that does not exist.

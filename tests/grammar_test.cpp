@@ -266,6 +266,82 @@ TEST(Grammar, RecognisesTheFormByItsPrefix) {
         EXPECT_EQ(classifyCall(c.message), c.kind) << ::testing::PrintToString(c.message);
 }
 
+// [definicao] privacidade=S: the first word in full, the initials of the others, the particles
+// left out; shown on the name line and spoken.
+TEST(Grammar, APrivateNameIsItsFirstWordAndTheInitialsOfTheOthers) {
+    const struct {
+        QString name, shown;
+    } cases[] = {
+        {u"MARIA APARECIDA DOS SANTOS OLIVEIRA"_s, u"MARIA A. S. O."_s},
+        {u"MARIA APARECIDA DOS SANTOS OLIVEIRA DE SOUZA"_s, u"MARIA A. S. O. S."_s},
+        // Particles, in any letter case, "e" among them; the first word stays whatever it is.
+        {u"JOSÉ DA SILVA E SOUZA"_s, u"JOSÉ S. S."_s},
+        {u"Ana das Dores do Carmo De Lima"_s, u"Ana D. C. L."_s},
+        {u"PEDRO DE DOS"_s, u"PEDRO"_s},
+        {u"DA SILVA"_s, u"DA S."_s},
+        {u"MARIA EDUARDA OLIVEIRA"_s, u"MARIA E. O."_s},
+        // One word, none.
+        {u"MARIA"_s, u"MARIA"_s},
+        {u"  MARIA  "_s, u"MARIA"_s},
+        {u""_s, u""_s},
+        {u"   "_s, u""_s},
+        // Accents kept, in capitals; also as a letter followed by its combining mark.
+        {u"JOÃO ÉDSON ÁVILA ÚRSULA"_s, u"JOÃO É. Á. Ú."_s},
+        {u"joão édson"_s, u"joão É."_s},
+        {u"ANA E\u0301RICA"_s, u"ANA E\u0301."_s},
+        // Apostrophes and hyphens.
+        {u"JOANA D'ARC SANT'ANNA"_s, u"JOANA D. S."_s},
+        {u"MARIA O'NEIL"_s, u"MARIA O."_s},
+        {u"ANA-CLARA SOUZA-LIMA"_s, u"ANA-CLARA S.-L."_s},
+        {u"LUIS MOTA- -FILHO"_s, u"LUIS M. F."_s},
+        // Tabs and runs of blanks; what is no letter is passed over or left out.
+        {u"MARIA\tDA  PENHA"_s, u"MARIA P."_s},
+        {u"MARIA \"NENA\" SILVA (ACOMP.)"_s, u"MARIA N. S. A."_s},
+        {u"JOSÉ - SILVA 2"_s, u"JOSÉ S."_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.name));
+        const CallResult r = parseCall(u"MD*7"_s + c.name, 36, 32, NameForm::Private);
+        EXPECT_EQ(r.panel3, textFont(c.shown, 36));
+        EXPECT_EQ(r.announcement, c.shown + u" favor comparecer ao consultório 7"_s);
+    }
+}
+
+// Every form that shows or speaks a name does it in the private form; the rest of the call is
+// as without it: ticket calls, the destinations, fonts, xsenha.
+TEST(Grammar, EveryFormWithANameUsesItsPrivateForm) {
+    const QString name = u"MARIA DAS DORES LIMA"_s;
+    const QString shown = u"MARIA D. L."_s;
+    const struct {
+        QString message;
+        std::optional<QString> panel3, panel7;
+        QString announcement;
+    } cases[] = {
+        {u"CR*2"_s + name, u""_s, shown, shown + u" favor comparecer a sala de Classificação de Risco 2"_s},
+        {u"CR*"_s + name, u""_s, shown, shown + u" favor comparecer a sala de Classificação de Risco"_s},
+        {u"MD*7"_s + name, shown, {}, shown + u" favor comparecer ao consultório 7"_s},
+        {u"MD*41"_s + name, kTwentyBlanks + shown, {}, shown + u" favor comparecer a Recepção, Guiche 1"_s},
+        {u"MD*30"_s + name, u""_s, {}, shown + u" favor comparecer a Sala 1"_s},
+        {u"MD*12"_s + name, shown, {}, shown + u" favor comparecer ao Consultório 12"_s},
+        {u"AC*"_s + name, u""_s, shown, shown + u"\r favor comparecer a recepção"_s},
+        {u"RE*"_s + name, u""_s, {}, shown + u" favor comparecer a recepção"_s},
+        {u"03015"_s + name, name + u" 15"_s, {}, u"Senha "_s + name + u" 15, Guichê 3"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.message));
+        const CallResult full = parseCall(c.message, 61, 37);
+        const CallResult r = parseCall(c.message, 61, 37, NameForm::Private);
+        EXPECT_EQ(r.panel3.text, c.panel3);
+        EXPECT_EQ(r.panel7.text, c.panel7);
+        EXPECT_EQ(r.announcement, c.announcement);
+        EXPECT_EQ(r.panel8, full.panel8);
+        EXPECT_EQ(r.panel3.fontSize, full.panel3.fontSize);
+        EXPECT_EQ(r.panel7.fontSize, full.panel7.fontSize);
+        EXPECT_EQ(r.panel7.visible, full.panel7.visible);
+        EXPECT_EQ(r.xsenha, full.xsenha);
+    }
+}
+
 TEST(Grammar, RefreshSetsNothing) {
     const CallResult r = parseCall(u"refresh"_s, 61, 37);
     EXPECT_EQ(r.kind, CallKind::Refresh);

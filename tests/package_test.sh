@@ -142,7 +142,9 @@ lrwxrwxrwx ./usr/bin/falar -> /opt/painel/falar
 -rw-r--r-- ./usr/share/doc/painel/copyright
 -rw-r--r-- ./usr/share/doc/painel/changelog.gz
 -rw-r--r-- ./usr/share/doc/painel/docs/encoding-tool.md
+-rw-r--r-- ./usr/share/doc/painel/docs/ajustar.png
 -rw-r--r-- ./usr/share/doc/painel/docs/demo-panel.png
+-rw-r--r-- ./usr/share/doc/painel/docs/privacidade.png
 -rw-r--r-- ./usr/share/lintian/overrides/painel
 EOF_FILES
   for page in "$SOURCE"/packaging/man/*.1; do

@@ -44,6 +44,16 @@ TEST_F(ReceiveCycleTest, MessagesAreDecodedFromTheEightBitCodePage) {
     EXPECT_EQ(voice.spoken.first(), QStringLiteral("JOÃO CONCEIÇÃO favor comparecer a recepção"));
 }
 
+// [definicao] privacidade=S: the window's calls show and speak the private form of the name.
+TEST_F(ReceiveCycleTest, WithPrivacidadeTheNameIsShownAndSpokenInItsPrivateForm) {
+    iniExtra = "[definicao]\r\nprivacidade=S\r\n";
+    startPanel({"0", "1", "N", "S"});
+    ASSERT_TRUE(sendCall(port(), QByteArray("AC*MARIA APARECIDA DOS SANTOS OLIVEIRA")));
+    QTRY_COMPARE_WITH_TIMEOUT(voice.spoken.size(), 1, 5000);
+    EXPECT_EQ(window->Panel7->text(), QStringLiteral("MARIA A. S. O."));
+    EXPECT_EQ(voice.spoken.first(), QStringLiteral("MARIA A. S. O.\r favor comparecer a recepção"));
+}
+
 TEST_F(ReceiveCycleTest, RefreshClosesEveryConnectionAndChangesNoPanel) {
     startPanel({"0", "1", "S", "S"});
     window->Panel3->setText("A 15");

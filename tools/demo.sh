@@ -12,7 +12,8 @@
 # With a display ($DISPLAY set) the window opens on it and stays until it is closed. Without
 # one the panel runs on a virtual display (Xvfb), the screen is saved after each call into
 # demo/screenshots/, and the panel is stopped at the end. DEMO_SCREEN sets the size of that
-# display (default 1920x1080).
+# display (default 1920x1080). DEMO_AJUSTAR=S and DEMO_PRIVACIDADE=S set those switches of
+# config.ini ([fonte] ajustar, [definicao] privacidade).
 #
 # Run it again at any time: it builds what changed and sets the demo up anew with today's date.
 set -euo pipefail
@@ -111,6 +112,7 @@ cat >"$DEMO/config.ini" <<EOF
 [fonte]
 tamanhofontenome=36
 tamanhofonteservico=32
+ajustar=${DEMO_AJUSTAR:-}
 
 [sgbd]
 usuario=
@@ -120,6 +122,7 @@ fatura=$DEMO/calls.fdb
 
 [definicao]
 repetirvideo=S
+privacidade=${DEMO_PRIVACIDADE:-}
 EOF
 printf '%s\r\n' "$PORT" 1 S "$VOICE" >"$DEMO/configserver.txt"
 
@@ -209,6 +212,7 @@ CALLS=(
   "04-destination-code|--guiche 1|MD*41MARIA DAS DORES"
   "05-reception-desk|--guiche 1|AC*LUIS MOTA"
   "06-reception|--guiche 1|RE*PEDRO ALVES"
+  "07-long-name|--guiche 1|MD*41MARIA APARECIDA DOS SANTOS OLIVEIRA DE SOUZA"
 )
 for entry in "${CALLS[@]}"; do
   IFS='|' read -r -a parts <<<"$entry"

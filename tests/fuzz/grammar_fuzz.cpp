@@ -2,7 +2,8 @@
 // classified and taken apart. Only a counter call may fail, and only with EConvertError; any
 // other exception, a crash or a memory error is a finding. Results are checked for the bounds
 // the receive cycle relies on: the name text is a piece of the message, a counter call's name
-// text is at most 40 characters, and the announcement is the name text and a bounded phrase.
+// text is at most 40 characters, and the announcement is the name text and a bounded phrase. A
+// name in its private form changes nothing but the name, which grows by its full stops at most.
 
 #include "calls/destinations.h"
 #include "calls/grammar.h"
@@ -15,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cp1252::decode(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     const CallKind kind = classifyCall(T);
     fuzz::check(kind == classifyCall(T), "classification is repeatable");
-    try {
-        const CallResult r = parseCall(T, 61, 37);
+    for (const NameForm form : {NameForm::Full, NameForm::Private}) try {
+        const CallResult r = parseCall(T, 61, 37, form);
+        const qsizetype bound = (form == NameForm::Full ? T.size() : 2 * T.size()) + 80;
         fuzz::check(r.kind == kind, "parseCall agrees with classifyCall");
         fuzz::check(T.contains(r.xsenha), "the name text is a piece of the message");
         if (kind == CallKind::Counter) {
@@ -25,9 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
             fuzz::check(r.pauseSeconds == 0, "only a counter call has its own pause");
         }
-        fuzz::check(r.announcement.size() <= T.size() + 80, "the announcement is bounded by the message");
+        fuzz::check(r.announcement.size() <= bound, "the announcement is bounded by the message");
         for (const PanelChange* p : {&r.panel3, &r.panel7, &r.panel8})
-            if (p->text) fuzz::check(p->text->size() <= T.size() + 80, "a panel text is bounded by the message");
+            if (p->text) fuzz::check(p->text->size() <= bound, "a panel text is bounded by the message");
+        if (form == NameForm::Private)
+            fuzz::check(r.panel8 == parseCall(T, 61, 37).panel8, "the destination line is the same in private form");
     } catch (const EConvertError& e) {
         fuzz::check(kind == CallKind::Counter, "only a counter call can fail");
         fuzz::check(e.text().endsWith(u"' is not a valid integer value"), "the conversion message");

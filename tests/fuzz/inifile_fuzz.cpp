@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString text = decodeText(bytes);
     const TIniFile ini(path);
     static const std::pair<const char16_t*, const char16_t*> kProgramKeys[] = {
-        {u"fonte", u"tamanhofontenome"}, {u"fonte", u"tamanhofonteservico"}, {u"sgbd", u"usuario"},
-        {u"sgbd", u"senha"}, {u"sgbd", u"cripto"}, {u"sgbd", u"chave"}, {u"sgbd", u"fatura"},
-        {u"definicao", u"repetirvideo"}};
+        {u"fonte", u"tamanhofontenome"}, {u"fonte", u"tamanhofonteservico"}, {u"fonte", u"ajustar"},
+        {u"sgbd", u"usuario"}, {u"sgbd", u"senha"}, {u"sgbd", u"cripto"}, {u"sgbd", u"chave"},
+        {u"sgbd", u"fatura"}, {u"definicao", u"repetirvideo"}, {u"definicao", u"privacidade"}};
     for (const auto& [section, key] : kProgramKeys)
         checkRead(ini, text, QString::fromUtf16(section), QString::fromUtf16(key));
     const auto [section, key] = lookupFromText(splitLines(text));
