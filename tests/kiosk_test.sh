@@ -5,7 +5,8 @@
 # the kiosk service runs it. Observed from outside, as systemd and a patient would:
 #   - the panel's READY=1 and WATCHDOG=1 reach a notification socket given to the session
 #     starter, sent by the panel itself (the X server says nothing);
-#   - the panel fills the screen (a screenshot, kept as BUILD_DIR/kiosk-screen.png);
+#   - the panel fills the screen (a screenshot, kept as BUILD_DIR/kiosk-screen.png), and only
+#     the session's cookie opens it;
 #   - the pointer is hidden, shown when the mouse moves, hidden again when it rests;
 #   - the server reports no screen saver and never blanks;
 #   - a call's chime reaches the session's default sound output;
@@ -141,6 +142,9 @@ done
 windows=$(xwininfo -root -children | grep -c '^ *0x' || true)
 geometry=$(xwininfo -root -tree | grep -E '"Atendimento Eletr' | head -n1 || true)
 grep -q '1280x720+0+0' <<<"$geometry" || fail "the panel's window is not 1280x720 at 0,0: $geometry ($windows windows)"
+
+# Only the session's cookie opens the screen.
+if env -u XAUTHORITY HOME=/nonexistent xset q >/dev/null 2>&1; then fail "the X server lets in a client without the session's cookie"; fi
 
 # The pointer: hidden at rest, shown when the mouse moves, hidden again 3 s later.
 events=$(/usr/bin/python3 "$PROBE" pointer "$tela" | tr '\n' ' ')

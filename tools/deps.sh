@@ -16,7 +16,7 @@ PACKAGES=(
   clang libclang-rt-dev dpkg-dev file libsystemd-dev
   pulseaudio pulseaudio-utils
   xserver-xorg-core xserver-xorg-video-dummy xinit xauth x11-xserver-utils unclutter-xfixes
-  python3-xlib
+  x11-utils python3-xlib
 )
 
 missing=()
