@@ -99,7 +99,8 @@ EOF
 notifier=$!
 wait_for 5 test -S "$ROOT/notify.socket" || { echo "kiosk_test: the notification socket did not open" >&2; exit 1; }
 
-# The session as the service starts it (the terminal is shared: no terminal is switched here).
+# The session as the service starts it, but with the terminal shared (-sharevts): Xorg opens it
+# and neither switches to it nor puts it in graphics mode, so a console in use is left alone.
 env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME="$ROOT/home" XDG_RUNTIME_DIR="$ROOT/runtime" LANG=C.UTF-8 \
   NOTIFY_SOCKET="$ROOT/notify.socket" WATCHDOG_USEC=3000000 WATCHDOG_PID=$$ \
   PAINEL_DIR="$P" PAINEL_ERRORS=stderr PAINEL_QUIOSQUE_TELA="$tela" PAINEL_QUIOSQUE_VT=1 \
