@@ -1,6 +1,7 @@
 # The Debian package (cpack -G DEB in the build folder): the panel and the administrator's tools
 # in /opt/painel, its configuration and notification sound in /etc/painel, an autostart entry for
-# the kiosk session, a systemd user unit, manual pages and the documentation.
+# a desktop session, a systemd user unit, the kiosk (a system service with its session starter
+# and the command painel-quiosque), manual pages in English and Portuguese and the documentation.
 #
 # The panel reads config.ini and its media beside its executable and configserver.txt in its
 # working directory, which the autostart entry and the unit set to /opt/painel. Those files are
@@ -14,6 +15,7 @@ set(PAINEL_DOC_DIR /usr/share/doc/painel)
 set(PAINEL_PACKAGE_FILES ${CMAKE_BINARY_DIR}/package-files)
 
 install(TARGETS painel chamar codificar falar RUNTIME DESTINATION ${PAINEL_INSTALL_DIR})
+install(PROGRAMS packaging/sessao-quiosque packaging/painel-quiosque DESTINATION ${PAINEL_INSTALL_DIR})
 # Stripped as Debian strips programs: without the compiler's .comment and .note sections either.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
@@ -41,13 +43,21 @@ function(painel_gzip source output)
   set(package_outputs ${package_outputs} ${output} PARENT_SCOPE)
 endfunction()
 
-# Every manual page of packaging/man, section 1, with the version filled in.
-file(GLOB manual_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/*.1)
-foreach(page ${manual_pages})
-  get_filename_component(name ${page} NAME)
-  configure_file(${page} ${PAINEL_PACKAGE_FILES}/man/${name} @ONLY)
-  painel_gzip(${PAINEL_PACKAGE_FILES}/man/${name} ${PAINEL_PACKAGE_FILES}/man/${name}.gz)
-  install(FILES ${PAINEL_PACKAGE_FILES}/man/${name}.gz DESTINATION /usr/share/man/man1)
+# Every manual page of packaging/man, section 1, with the version filled in: the English ones
+# (the default) and the Brazilian Portuguese ones of packaging/man/pt_BR (man -L pt_BR).
+foreach(language "" pt_BR)
+  file(GLOB manual_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/${language}/*.1)
+  foreach(page ${manual_pages})
+    get_filename_component(name ${page} NAME)
+    set(built ${PAINEL_PACKAGE_FILES}/man/${language}/${name})
+    configure_file(${page} ${built} @ONLY)
+    painel_gzip(${built} ${built}.gz)
+    if(language)
+      install(FILES ${built}.gz DESTINATION /usr/share/man/${language}/man1)
+    else()
+      install(FILES ${built}.gz DESTINATION /usr/share/man/man1)
+    endif()
+  endforeach()
 endforeach()
 painel_gzip(${CMAKE_SOURCE_DIR}/packaging/changelog ${PAINEL_PACKAGE_FILES}/changelog.gz)
 add_custom_target(painel_package_files ALL DEPENDS ${package_outputs})
@@ -61,12 +71,13 @@ foreach(name config.ini configserver.txt NOTIFY.WAV)
   install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION ${PAINEL_INSTALL_DIR})
 endforeach()
 # The administrator's tools on the PATH too (the panel itself is started in /opt/painel).
-foreach(name chamar codificar falar)
+foreach(name chamar codificar falar painel-quiosque)
   file(CREATE_LINK ${PAINEL_INSTALL_DIR}/${name} ${PAINEL_PACKAGE_FILES}/links/${name} SYMBOLIC)
   install(FILES ${PAINEL_PACKAGE_FILES}/links/${name} DESTINATION /usr/bin)
 endforeach()
 install(FILES packaging/painel.desktop DESTINATION /etc/xdg/autostart)
 install(FILES packaging/painel.service DESTINATION /usr/lib/systemd/user)
+install(FILES packaging/painel-quiosque.service DESTINATION /usr/lib/systemd/system)
 install(FILES README.md packaging/copyright ${PAINEL_PACKAGE_FILES}/changelog.gz DESTINATION ${PAINEL_DOC_DIR})
 install(DIRECTORY docs DESTINATION ${PAINEL_DOC_DIR})
 install(FILES packaging/lintian-overrides DESTINATION /usr/share/lintian/overrides RENAME painel)
@@ -97,16 +108,20 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "espeak-ng-data, libfbclient2, \
 gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, \
-gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-x, fonts-liberation")
+gstreamer1.0-plugins-ugly, gstreamer1.0-libav, gstreamer1.0-x, fonts-liberation, \
+passwd, iproute2")
 # The embedded engine is only needed when [sgbd] fatura names a local file; a panel that reads
 # the clinic's database on a server does without it. Recommended, so a default installation has
-# both modes and a site may leave it out.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils, xinit")
+# both modes and a site may leave it out. The kiosk (painel-quiosque) needs the X server with its
+# drivers, xinit, xauth and xset, unclutter for the pointer and a sound server; a panel in a
+# desktop session has them or does without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, xserver-xorg, xinit, xauth, \
+x11-xserver-utils, unclutter-xfixes, pulseaudio | pipewire-pulse")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
 # The conffiles, and the maintainer scripts that move the configuration of a package up to
 # 1.0.0 from /opt/painel to /etc/painel: one script under three names.
 set(control_files ${CMAKE_SOURCE_DIR}/packaging/conffiles)
-foreach(script preinst postinst postrm)
+foreach(script preinst postinst prerm postrm)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/maintscript ${PAINEL_PACKAGE_FILES}/control/${script} COPYONLY)
   list(APPEND control_files ${PAINEL_PACKAGE_FILES}/control/${script})
 endforeach()

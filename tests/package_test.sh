@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # The Debian package: builds it with cpack from the build folder given, then checks what it
-# holds, its control files, manual pages, copyright, changelog, chime and lintian's verdict.
+# holds, its control files, manual pages (English and Portuguese), systemd units, copyright,
+# changelog, chime and lintian's verdict.
 #
 #   package_test.sh BUILD_DIR             the package as built (no root needed; a ctest)
 #   package_test.sh --install BUILD_DIR   installs it for real, as root, on a machine without
 #                                         the package: an upgrade from the 1.0.0 layout, a
 #                                         reinstall and an upgrade keep the administrator's
-#                                         edits; purged at the end (tools/test.sh runs it)
+#                                         edits; the kiosk's user, painel-quiosque ativar,
+#                                         estado and desativar as far as a machine without a
+#                                         running systemd allows; purged at the end, which
+#                                         removes the user and the units (tools/test.sh runs it)
 set -euo pipefail
 INSTALL=0
 if [ "${1:-}" = --install ]; then
@@ -107,10 +111,46 @@ if [ "$INSTALL" = 1 ]; then
   (cd /opt/painel && PAINEL_ERRORS=stderr QT_QPA_PLATFORM=offscreen timeout 10 ./painel >"$OUT/run.log" 2>&1) || true
   grep -q 'edited.fdb' "$OUT/run.log" || { cat "$OUT/run.log" >&2; fail "the installed panel did not read /etc/painel/config.ini"; }
   man -w chamar >/dev/null 2>&1 || fail "man chamar finds no page"
+  man -L pt_BR -w painel 2>/dev/null | grep -q '/pt_BR/' || fail "man -L pt_BR painel finds no Portuguese page"
+  man -L C -w painel 2>/dev/null | grep -q '/man/man1/' || fail "the English page is not the default"
   command -v chamar >/dev/null || fail "chamar is not on the PATH"
+
+  # The kiosk's user: a system user without password or login shell, in the groups it needs.
+  entry=$(getent passwd painel) || fail "the package did not create the user painel"
+  IFS=: read -r _ _ uid _ _ home shell <<<"$entry"
+  [ "${uid:-1000}" -lt 1000 ] || fail "painel is not a system user (uid $uid)"
+  [ "$shell" = /usr/sbin/nologin ] || fail "painel has the login shell $shell"
+  [ "$home" = /var/lib/painel ] || fail "painel's home is $home"
+  [ "$(passwd -S painel | cut -d' ' -f2)" = L ] || fail "painel has a password: $(passwd -S painel)"
+  for g in audio video input $(getent group firebird >/dev/null && echo firebird); do
+    id -nG painel | grep -qw "$g" || fail "painel is not in the group $g: $(id -nG painel)"
+  done
+  # painel-quiosque: root only where it changes the machine, said in Portuguese.
+  refused=$(runuser -u nobody -- painel-quiosque ativar 2>&1) && fail "painel-quiosque ativar ran for a user"
+  grep -q 'é preciso ser root' <<<"$refused" || fail "painel-quiosque ativar as a user: $refused"
+  # Without a running systemd (a container) ativar enables the kiosk for the next start.
+  wants=/etc/systemd/system/graphical.target.wants/painel-quiosque.service
+  said=$(painel-quiosque ativar 2>&1) || fail "painel-quiosque ativar: $said"
+  [ -L "$wants" ] || fail "painel-quiosque ativar did not enable the kiosk: $said"
+  if [ ! -d /run/systemd/system ]; then
+    grep -q 'começa na próxima inicialização' <<<"$said" || fail "painel-quiosque ativar without systemd: $said"
+  fi
+  state=$(painel-quiosque estado 2>&1) || fail "painel-quiosque estado: $state"
+  for line in 'Ativado: sim' 'Em execução: ' 'Porta 2411: ' 'Banco de dados: o arquivo /nowhere/edited.fdb NÃO existe' \
+              'Últimos erros do painel:'; do
+    grep -qF "$line" <<<"$state" || fail "painel-quiosque estado lacks '$line': $state"
+  done
+  painel-quiosque desativar >/dev/null 2>&1 || fail "painel-quiosque desativar"
+  [ ! -e "$wants" ] || fail "painel-quiosque desativar left the kiosk enabled"
+  painel-quiosque ativar >/dev/null 2>&1 || fail "painel-quiosque ativar, again"
 
   dpkg --purge painel >"$OUT/dpkg.log" 2>&1 || { cat "$OUT/dpkg.log" >&2; fail "dpkg --purge"; }
   [ ! -e /etc/painel ] && [ ! -e /opt/painel ] || fail "purge left /etc/painel or /opt/painel"
+  ! getent passwd painel >/dev/null || fail "purge left the user painel"
+  ! getent group painel >/dev/null || fail "purge left the group painel"
+  for f in "$wants" /usr/lib/systemd/system/painel-quiosque.service /usr/lib/systemd/user/painel.service /var/lib/painel; do
+    [ ! -e "$f" ] && [ ! -L "$f" ] || fail "purge left $f"
+  done
   finish "package $(basename "$deb") installed, upgraded and purged"
   exit 0
 fi
@@ -127,22 +167,27 @@ expected=$(
 -rwxr-xr-x ./opt/painel/chamar
 -rwxr-xr-x ./opt/painel/codificar
 -rwxr-xr-x ./opt/painel/falar
+-rwxr-xr-x ./opt/painel/painel-quiosque
+-rwxr-xr-x ./opt/painel/sessao-quiosque
 lrwxrwxrwx ./opt/painel/config.ini -> /etc/painel/config.ini
 lrwxrwxrwx ./opt/painel/configserver.txt -> /etc/painel/configserver.txt
 lrwxrwxrwx ./opt/painel/NOTIFY.WAV -> /etc/painel/NOTIFY.WAV
 lrwxrwxrwx ./usr/bin/chamar -> /opt/painel/chamar
 lrwxrwxrwx ./usr/bin/codificar -> /opt/painel/codificar
 lrwxrwxrwx ./usr/bin/falar -> /opt/painel/falar
+lrwxrwxrwx ./usr/bin/painel-quiosque -> /opt/painel/painel-quiosque
 -rw-r--r-- ./etc/painel/config.ini
 -rw-r--r-- ./etc/painel/configserver.txt
 -rw-r--r-- ./etc/painel/NOTIFY.WAV
 -rw-r--r-- ./etc/xdg/autostart/painel.desktop
 -rw-r--r-- ./usr/lib/systemd/user/painel.service
+-rw-r--r-- ./usr/lib/systemd/system/painel-quiosque.service
 -rw-r--r-- ./usr/share/doc/painel/README.md
 -rw-r--r-- ./usr/share/doc/painel/copyright
 -rw-r--r-- ./usr/share/doc/painel/changelog.gz
 -rw-r--r-- ./usr/share/doc/painel/docs/encoding-tool.md
 -rw-r--r-- ./usr/share/doc/painel/docs/ajustar.png
+-rw-r--r-- ./usr/share/doc/painel/docs/guia-do-administrador.md
 -rw-r--r-- ./usr/share/doc/painel/docs/demo-panel.png
 -rw-r--r-- ./usr/share/doc/painel/docs/privacidade.png
 -rw-r--r-- ./usr/share/lintian/overrides/painel
@@ -150,12 +195,18 @@ EOF_FILES
   for page in "$SOURCE"/packaging/man/*.1; do
     echo "-rw-r--r-- ./usr/share/man/man1/$(basename "$page").gz"
   done
+  for page in "$SOURCE"/packaging/man/pt_BR/*.1; do
+    echo "-rw-r--r-- ./usr/share/man/pt_BR/man1/$(basename "$page").gz"
+  done
 )
 missing=$(comm -13 <(sort <<<"$contents") <(sort <<<"$expected"))
 extra=$(comm -23 <(sort <<<"$contents") <(sort <<<"$expected"))
 [ -z "$missing" ] || fail "missing, or with another mode or target: $missing"
 [ -z "$extra" ] || fail "not expected: $extra"
 [ -n "$(ls "$SOURCE"/packaging/man/*.1 2>/dev/null)" ] || fail "no manual pages in packaging/man"
+# Every page in both languages.
+untranslated=$(diff <(cd "$SOURCE/packaging/man" && ls ./*.1) <(cd "$SOURCE/packaging/man/pt_BR" && ls ./*.1) || true)
+[ -z "$untranslated" ] || fail "the English and Portuguese manual pages differ: $untranslated"
 
 # --- control: fields, dependencies, conffiles, maintainer scripts --------------------------
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -168,7 +219,10 @@ done
 dups=$(sort <<<"$names" | uniq -d)
 [ -z "$dups" ] || fail "Depends names a package twice: $dups"
 recommends=$(dpkg-deb -f "$deb" Recommends)
-grep -qw 'firebird3.0-server-core' <<<"$recommends" || fail "Recommends lacks firebird3.0-server-core: $recommends"
+# The embedded engine and what only the kiosk needs are recommended.
+for p in firebird3.0-server-core xserver-xorg xinit xauth x11-xserver-utils unclutter-xfixes pulseaudio; do
+  grep -qw "$p" <<<"$recommends" || fail "Recommends lacks $p: $recommends"
+done
 [ "$(dpkg-deb -f "$deb" Package)" = painel ] || fail "package name: $(dpkg-deb -f "$deb" Package)"
 
 mkdir "$OUT/control" "$OUT/root"
@@ -177,7 +231,7 @@ conffiles=$(sort "$OUT/control/conffiles" 2>/dev/null || true)
 want_conffiles=$(printf '%s\n' /etc/painel/NOTIFY.WAV /etc/painel/config.ini /etc/painel/configserver.txt \
   /etc/xdg/autostart/painel.desktop | sort)
 [ "$conffiles" = "$want_conffiles" ] || fail "conffiles: $(tr '\n' ' ' <<<"$conffiles")"
-for script in preinst postinst postrm; do
+for script in preinst postinst prerm postrm; do
   f=$OUT/control/$script
   if [ ! -x "$f" ]; then
     fail "no executable $script"
@@ -198,6 +252,28 @@ grep -qx 'ExecStart=/opt/painel/painel' "$R/usr/lib/systemd/user/painel.service"
 for setting in Type=notify WatchdogSec=120 Restart=on-failure; do
   grep -qx "$setting" "$R/usr/lib/systemd/user/painel.service" || fail "unit: no $setting"
 done
+# Both units as systemd reads them, without a warning (a running systemd is not needed), and
+# hardened: systemd's exposure figure may not grow back.
+export XDG_RUNTIME_DIR=$OUT/runtime
+mkdir -p "$XDG_RUNTIME_DIR" "$OUT/user"
+cp -an /usr/lib/systemd/system/. "$R/usr/lib/systemd/system/"
+verified=$(MANPATH=$R/usr/share/man systemd-analyze verify --root="$R" painel-quiosque.service 2>&1) ||
+  verified="$verified (exit status $?)"
+[ -z "$verified" ] || fail "systemd-analyze verify painel-quiosque.service: $verified"
+# (a user unit cannot be verified in another root: its copy names the programs where they are)
+sed "s#/opt/painel#$R/opt/painel#g" "$R/usr/lib/systemd/user/painel.service" >"$OUT/user/painel.service"
+verified=$(systemd-analyze verify --user "$OUT/user/painel.service" 2>&1) || verified="$verified (exit status $?)"
+[ -z "$verified" ] || fail "systemd-analyze verify --user painel.service: $verified"
+exposure() { systemd-analyze security --offline=true "$1" 2>/dev/null | sed -n 's/.*Overall exposure level for .*: \([0-9.]*\).*/\1/p'; }
+for unit_limit in "usr/lib/systemd/system/painel-quiosque.service 2.0" "usr/lib/systemd/user/painel.service 6.5"; do
+  read -r unit limit <<<"$unit_limit"
+  level=$(exposure "$R/$unit")
+  awk -v l="$level" -v m="$limit" 'BEGIN { exit !(l != "" && l <= m) }' || fail "$unit: exposure ${level:-unknown}, more than $limit"
+done
+# The kiosk's session starter and command are sound shell.
+sh -n "$R/opt/painel/sessao-quiosque" || fail "sessao-quiosque is not valid shell"
+bash -n "$R/opt/painel/painel-quiosque" || fail "painel-quiosque is not valid bash"
+
 # The sample configuration: a port line by the integer rule, a database path, the sound on.
 port=$(head -n1 "$R/etc/painel/configserver.txt" | tr -d '\r')
 [[ $port =~ ^[0-9]+$ ]] || fail "configserver.txt: first line '$port' is not a port"
@@ -228,19 +304,21 @@ cmp -s "$wav" "$BUILD/package-files/NOTIFY.WAV" || fail "NOTIFY.WAV is not the c
 gzip_plain() { # flags byte (no FNAME) and modification time 0
   [ "$(od -An -tx1 -j3 -N5 "$1" | tr -d ' \n')" = 0000000000 ]
 }
-for gz in "$R"/usr/share/man/man1/*.gz "$R/usr/share/doc/painel/changelog.gz"; do
+for gz in "$R"/usr/share/man/man1/*.gz "$R"/usr/share/man/pt_BR/man1/*.gz "$R/usr/share/doc/painel/changelog.gz"; do
   gzip -t "$gz" 2>/dev/null || fail "$gz is not gzip"
   gzip_plain "$gz" || fail "$(basename "$gz") carries a file name or a time stamp"
 done
 
-# Manual pages that man reads without a warning, each with its sections.
-for page in "$R"/usr/share/man/man1/*.1.gz; do
+# Manual pages that man reads without a warning, each with its sections, in its language.
+for page in "$R"/usr/share/man/man1/*.1.gz "$R"/usr/share/man/pt_BR/man1/*.1.gz; do
   name=$(basename "$page" .1.gz)
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null || echo "man failed")
   [ -z "$warnings" ] || fail "man page $name: $warnings"
-  text=$(MANWIDTH=80 man -l "$page" 2>/dev/null | col -b)
-  for section in NAME SYNOPSIS DESCRIPTION "SEE ALSO"; do
-    grep -qx "$section" <<<"$text" || fail "man page $name has no $section"
+  text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$page" 2>/dev/null | col -b)
+  sections=(NAME SYNOPSIS DESCRIPTION "SEE ALSO")
+  [[ $page == */pt_BR/* ]] && sections=(NOME SINOPSE DESCRIÇÃO "VEJA TAMBÉM")
+  for section in "${sections[@]}"; do
+    grep -qx "$section" <<<"$text" || fail "man page $page has no $section"
   done
   grep -Eq "^ +$name +- " <<<"$text" || fail "man page $name: NAME does not name it"
   grep -q '@PROJECT_VERSION@' <<<"$text" && fail "man page $name: the version is not filled in"
