@@ -96,8 +96,10 @@ public:
     static constexpr int kAcceptRetryMs = 200;
     // Wait before listening again after a failed switch-on.
     static constexpr int kListenRetryMs = 1000;
-    // How long a new connection may take to send its message before a switch-off closes it.
-    static constexpr int kFreshMs = 1000;
+    // How long a new connection may take to send its message before a switch-off closes it, or
+    // it may be closed to make room: a station sends right after connecting, but on a busy
+    // machine its message may take a while.
+    static constexpr int kFreshMs = 3000;
 
 Q_SIGNALS:
     // A message arrived on a connection. Handlers run one after another on the UI thread and may

@@ -238,7 +238,7 @@ bool MediaDevice::waitForLoad(int loadMs) {
         trace(m_fileName, QStringLiteral("the media system did not answer in %1 ms").arg(kStateBoundMs));
         m_stuck = true;
         m_openUnanswered = true;
-        m_openReason = QStringLiteral("O sistema de som não respondeu em %1 segundos").arg(kStateBoundMs / 1000);
+        m_openReason = QStringLiteral("O sistema de som não respondeu: o arquivo será aberto de novo quando ele responder");
         return false;
     }
     const auto r = GstStateChangeReturn(changed->load());
@@ -369,7 +369,6 @@ void MediaDevice::watchPlaying() {
         return;
     }
     trace(m_fileName, QStringLiteral("stood still at %1 ms while playing: started again there").arg(p));
-    m_stuck = true; // what holds it may hold its stop as well
     restartAt(p);
 }
 

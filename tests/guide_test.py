@@ -19,6 +19,8 @@ PAIRS = {
     "Starting it": "Como o painel é iniciado",
     "The kiosk: from a fresh Debian 12 to the panel on the TV": "O quiosque: do Debian 12 recém-instalado ao painel na TV",
     "config.ini": "config.ini",
+    "Long names (`ajustar`)": "Nomes longos (`ajustar`)",
+    "Private names (`privacidade`)": "Nomes reservados (`privacidade`)",
     "configserver.txt": "configserver.txt",
     "Whole numbers in both files": "Números inteiros nos dois arquivos",
     "Call messages": "Mensagens de chamada",

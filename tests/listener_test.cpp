@@ -366,7 +366,7 @@ TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
         if (i < TServerSocket::kMaxConnections)
             QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), i + 1, 3000);
         else // the oldest makes room for the newest
-            ASSERT_TRUE(silent[i - TServerSocket::kMaxConnections]->waitClosed(3000)) << i;
+            ASSERT_TRUE(silent[i - TServerSocket::kMaxConnections]->waitClosed(TServerSocket::kFreshMs + 2000)) << i;
     }
     EXPECT_EQ(listener.connectionCount(), TServerSocket::kMaxConnections);
     EXPECT_EQ(silent.back()->socket().state(), QAbstractSocket::ConnectedState);
