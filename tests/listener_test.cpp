@@ -53,8 +53,8 @@ TEST_F(ListenerTest, SwitchingOffClosesEveryConnectionAndRefusesNewOnes) {
     QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), 2, 3000);
     listener.SetActive(false);
     EXPECT_FALSE(listener.Active());
-    EXPECT_TRUE(a.waitClosed(3000));
-    EXPECT_TRUE(b.waitClosed(3000));
+    EXPECT_TRUE(a.waitClosed(TServerSocket::kFreshMs + 2000));
+    EXPECT_TRUE(b.waitClosed(TServerSocket::kFreshMs + 2000));
     TestStation late;
     EXPECT_FALSE(late.connectTo(port));
     EXPECT_EQ(late.error(), QAbstractSocket::ConnectionRefusedError);
@@ -148,7 +148,7 @@ TEST_F(ListenerTest, AMessageWaitingAtTheSwitchOffIsReadWhenTheListenerIsOnAgain
         caller.send("MD*7ANA"); // on loopback the bytes are at the panel's end when this returns
         if (c.closesAfterSending) caller.socket().disconnectFromHost();
         listener.SetActive(false);
-        EXPECT_TRUE(idle.waitClosed(3000));
+        EXPECT_TRUE(idle.waitClosed(TServerSocket::kFreshMs + 2000)); // fresh: closed once it stays silent
         QTest::qWait(200);
         EXPECT_TRUE(got.isEmpty()) << "read while the listener was off";
         listener.SetActive(true);

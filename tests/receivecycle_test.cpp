@@ -74,8 +74,9 @@ TEST_F(ReceiveCycleTest, RefreshClosesEveryConnectionAndChangesNoPanel) {
     ASSERT_TRUE(caller.connectTo(port()));
     caller.send("refresh");
     EXPECT_TRUE(caller.waitClosed(3000));
-    EXPECT_TRUE(idle1.waitClosed(3000));
-    EXPECT_TRUE(idle2.waitClosed(3000));
+    // Connected just before: closed once they have stayed silent for the fresh period.
+    EXPECT_TRUE(idle1.waitClosed(TServerSocket::kFreshMs + 2000));
+    EXPECT_TRUE(idle2.waitClosed(TServerSocket::kFreshMs + 2000));
     EXPECT_EQ(window->Panel3->text(), QStringLiteral("A 15"));
     EXPECT_EQ(window->Panel8->text(), QStringLiteral("Guichê 3"));
     EXPECT_EQ(window->Panel3->fontPoints(), 140);
