@@ -8,9 +8,14 @@
 // the watchdog every 100 ms on a notification socket of the bench. The schedule is in
 // bench/README.md; every fault is undone before the next one starts.
 //
-//   week_bench            20,000 calls within 30 minutes, the schedule repeated
+//   week_bench            30 minutes, the schedule repeated
 //   week_bench --quick    about 3 minutes
 //   week_bench --short    one pass of the schedule, about 90 seconds (the test week_bench_short)
+//   --rate R              calls a second offered by the stations together (default 0.03, and a call at the start of each fault: a spoken
+//                         call holds the panel about 5.5 s, one after the other)
+//   --voice-off           sound and voice off, the stations calling back to back (no --rate), at
+//                         most 20,000 calls: the rate the cycle allows, as soak_bench
+//   --log FILE            everything the panel writes to standard error, into FILE
 //
 // Exit status: 0 when no call was lost, 1 when one was, 77 when Firebird's server or PulseAudio
 // is missing (nothing was run).
@@ -140,7 +145,7 @@ private:
 // own: the line of every call shown is noted with its arrival time, the rest kept as errors.
 class PanelProcess {
 public:
-    PanelProcess(const PanelInstall& install, const QStringList& environment) {
+    PanelProcess(const PanelInstall& install, const QStringList& environment, FILE* log) : m_log(log) {
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw EPainelError(QStringLiteral("no pipe"));
         std::vector<QByteArray> envBytes;
@@ -182,6 +187,11 @@ public:
         std::lock_guard lock(m_mutex);
         return m_shown;
     }
+    // When every call line arrived, repeated messages too.
+    std::vector<Clock::time_point> callTimes() const {
+        std::lock_guard lock(m_mutex);
+        return m_callTimes;
+    }
     std::vector<std::string> otherLines() const {
         std::lock_guard lock(m_mutex);
         return m_other;
@@ -200,6 +210,7 @@ private:
     // painel: chamada 2026-12-10 14:02:03.456 127.0.0.1 "MD*7ANA" 12 ms
     void take(const std::string& line, Clock::time_point at) {
         std::lock_guard lock(m_mutex);
+        if (m_log) std::fprintf(m_log, "%.3f %s\n", msBetween(m_start, at) / 1000.0, line.c_str());
         const size_t open = line.find('"'), close = line.rfind('"');
         if (line.rfind("painel: chamada ", 0) != 0 || open == close) {
             m_other.push_back(line);
@@ -211,13 +222,17 @@ private:
             message += line[i];
         }
         m_shown.emplace(message, at);
+        m_callTimes.push_back(at);
     }
 
+    FILE* m_log;
+    const Clock::time_point m_start = Clock::now();
     pid_t m_pid = -1;
     int m_fd = -1;
     std::thread m_reader;
     mutable std::mutex m_mutex;
     std::map<std::string, Clock::time_point> m_shown;
+    std::vector<Clock::time_point> m_callTimes;
     std::vector<std::string> m_other;
 };
 
@@ -247,6 +262,7 @@ struct Fault {
     std::string name;
     std::string how;
     std::function<void()> run; // returns once the fault is undone
+    bool ownCalls = false;     // its stations bring calls of their own: no call of the bench at its start
 };
 
 struct Phase {
@@ -266,17 +282,27 @@ void abuse(int count, const std::function<void(int)>& station) {
 
 int main(int argc, char** argv) {
     enum { Full, Quick, Short } form = Full;
+    bool voice = true;
+    double rate = 0.03;
+    FILE* log = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--quick")) form = Quick;
         else if (!std::strcmp(argv[i], "--short")) form = Short;
+        else if (!std::strcmp(argv[i], "--voice-off")) voice = false, rate = 0;
+        else if (!std::strcmp(argv[i], "--rate") && i + 1 < argc) rate = std::atof(argv[++i]);
+        else if (!std::strcmp(argv[i], "--log") && i + 1 < argc) log = std::fopen(argv[++i], "w");
+        else {
+            std::fprintf(stderr, "usage: week_bench [--quick|--short] [--rate R] [--voice-off] [--log FILE]\n");
+            return 2;
+        }
     }
     if (!QFile::exists(QStringLiteral("/usr/sbin/firebird")) || QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty()) {
         std::printf("week_bench: skipped: needs Firebird's server (/usr/sbin/firebird) and pulseaudio\n");
         return 77;
     }
     const double duration = form == Full ? 1800 : form == Quick ? 180 : 0; // 0: one pass of the schedule
-    const int callLimit = form == Full ? 20000 : 1000000;
-    const double quiet = form == Full ? 20 : form == Quick ? 3 : 1; // between faults
+    const int callLimit = voice ? 1000000 : 20000;
+    const double quiet = form == Full ? 20 : 3; // between faults
     QCoreApplication app(argc, argv);
     std::printf("Machine: %s\n", machineLine().c_str());
 
@@ -304,7 +330,7 @@ int main(int argc, char** argv) {
         QFile f(path);
         return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
     };
-    writeFile(QDir(install.dir).filePath(QStringLiteral("configserver.txt")), QByteArray::number(port) + "\n1\nS\nS\n");
+    writeFile(QDir(install.dir).filePath(QStringLiteral("configserver.txt")), QByteArray::number(port) + (voice ? "\n1\nS\nS\n" : "\n1\nN\nN\n"));
     const QString chime = QDir(install.dir).filePath(QStringLiteral("NOTIFY.WAV"));
     const QString video = QDir(install.dir).filePath(QStringLiteral("VIDEO.WMV"));
     QString why;
@@ -334,7 +360,7 @@ int main(int argc, char** argv) {
     };
     beginPhase("start-up, database unreachable (proxy refusing)");
     proxy.setMode(TcpProxy::Mode::Refuse);
-    PanelProcess panel(install, env);
+    PanelProcess panel(install, env, log);
     if (!RawStation().connectRetrying(port, 30000)) {
         std::fprintf(stderr, "week_bench: the panel does not listen\n");
         return 1;
@@ -343,28 +369,44 @@ int main(int argc, char** argv) {
     std::atomic<int> nextCall = 0;
     std::atomic<int> refusedConnections = 0;
     std::atomic<bool> stopCalling = false;
+    // The stations take turns from one timetable of `rate` calls a second: a station whose last
+    // call is still open leaves its turn late, none calls early.
+    std::atomic<long> nextTurn = 0;
+    const Clock::time_point firstTurn = Clock::now();
+    const auto waitTurn = [&] {
+        if (rate <= 0) return;
+        const Clock::time_point turn = firstTurn + std::chrono::milliseconds(long(1000.0 * double(nextTurn++) / rate));
+        while (!stopCalling && Clock::now() < turn) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
     std::mutex recordMutex;
     std::vector<CallRecord> records;
+    // One call of a station, noted with its outcome.
+    const auto call = [&](const char* name) {
+        RawStation station;
+        if (!station.connectRetrying(port, 20000)) {
+            ++refusedConnections;
+            return;
+        }
+        CallRecord r{name, Clock::now(), phaseNow.load(), Outcome::Closed};
+        if (!station.send(QByteArray(name), 5000)) r.outcome = Outcome::ResetUnread;
+        else if (!station.waitClosed(kCloseBoundMs)) r.outcome = Outcome::NeverClosed;
+        else if (station.wasReset()) r.outcome = Outcome::ResetUnread;
+        std::lock_guard lock(recordMutex);
+        records.push_back(std::move(r));
+    };
     std::vector<std::thread> stations;
     for (int s = 0; s < kStations; ++s)
         stations.emplace_back([&, s] {
             for (int seq = 0; !stopCalling;) {
-                if (nextCall++ >= callLimit) break;
+                waitTurn();
+                if (stopCalling || nextCall++ >= callLimit) break;
                 char name[64];
                 std::snprintf(name, sizeof name, "MD*7PACIENTE %02d N%05d", s, seq++);
-                RawStation station;
-                if (!station.connectRetrying(port, 20000)) {
-                    ++refusedConnections;
-                    continue;
-                }
-                CallRecord r{name, Clock::now(), phaseNow.load(), Outcome::Closed};
-                if (!station.send(QByteArray(name), 5000)) r.outcome = Outcome::ResetUnread;
-                else if (!station.waitClosed(kCloseBoundMs)) r.outcome = Outcome::NeverClosed;
-                else if (station.wasReset()) r.outcome = Outcome::ResetUnread;
-                std::lock_guard lock(recordMutex);
-                records.push_back(std::move(r));
+                call(name);
             }
         });
+    // Besides the timetable, a call as each fault begins, so that every fault meets one.
+    std::vector<std::thread> faultCalls;
 
     std::vector<ResourceSample> samples;
     const auto sampleNow = [&] {
@@ -460,15 +502,15 @@ int main(int argc, char** argv) {
                  if (s.connectRetrying(port, 5000)) s.send(junk(200), 2000);
                  s.waitClosed(5000);
              });
-         }},
-        {"oversized messages", "2 connections writing 1 MiB each",
+         }, true},
+        {"oversized message", "1 connection writing 1 MiB",
          [&] {
-             abuse(2, [&](int) {
+             abuse(1, [&](int) {
                  RawStation s;
                  if (s.connectRetrying(port, 5000)) s.send("MD*7" + QByteArray(1 << 20, 'A'), 10000);
                  s.waitClosed(10000);
              });
-         }},
+         }, true},
         {"silent stations", "10 connections that say nothing for 5 s",
          [&] {
              abuse(10, [&](int) {
@@ -476,10 +518,10 @@ int main(int argc, char** argv) {
                  s.connectRetrying(port, 5000);
                  s.waitClosed(5000);
              });
-         }},
-        {"dribbling stations", "3 stations writing a call 1 byte per 100 ms",
+         }, true},
+        {"dribbling stations", "2 stations writing a call 1 byte per 100 ms",
          [&] {
-             abuse(3, [&](int i) {
+             abuse(2, [&](int i) {
                  RawStation s;
                  if (!s.connectRetrying(port, 5000)) return;
                  const QByteArray call = "MD*7GOTA " + QByteArray::number(i);
@@ -489,18 +531,20 @@ int main(int argc, char** argv) {
                  }
                  s.waitClosed(10000);
              });
-         }},
-        {"flood", "1 station sending 300 calls as fast as it can, without waiting for them",
+         }, true},
+        {"flood", "300 connections opened as fast as they go and reset at once, 100 of them held 2 s first",
          [&] {
              abuse(1, [&](int) {
-                 std::vector<std::unique_ptr<RawStation>> open;
+                 std::vector<std::unique_ptr<RawStation>> held;
                  for (int i = 0; i < 300; ++i) {
                      auto s = std::make_unique<RawStation>();
-                     if (s->connectTo(port, 500)) s->send("MD*7ENXURRADA " + QByteArray::number(i), 500);
-                     open.push_back(std::move(s));
+                     if (s->connectTo(port, 500) && i % 3 == 0) held.push_back(std::move(s));
+                     else s->reset();
                  }
+                 sleepSeconds(2);
+                 for (auto& s : held) s->reset();
              });
-         }},
+         }, true},
         {"sound server hung", "SIGSTOP of PulseAudio for 3 s (calls speaking)",
          [&] { hang(pulse.runtime() + QStringLiteral("/pulse/pid"), 3); }},
         {"sound server killed and restarted", "SIGKILL of PulseAudio, 2 s down, started again",
@@ -514,6 +558,14 @@ int main(int argc, char** argv) {
     for (int pass = 0;; ++pass) {
         for (const Fault& f : schedule) {
             beginPhase(f.name);
+            if (!f.ownCalls) {
+                faultCalls.emplace_back([&, n = faultCalls.size()] {
+                    char name[64];
+                    std::snprintf(name, sizeof name, "MD*7PACIENTE FALHA N%05zu", n);
+                    call(name);
+                });
+                std::this_thread::sleep_for(std::chrono::milliseconds(200)); // the call read, the fault on it
+            }
             f.run();
             sleepSeconds(quiet);
             if (!panel.running()) break;
@@ -523,6 +575,7 @@ int main(int argc, char** argv) {
     beginPhase("quiet end");
     stopCalling = true;
     for (std::thread& t : stations) t.join();
+    for (std::thread& t : faultCalls) t.join();
     sleepSeconds(2); // the last lines
     stopSampling = true;
     sampler.join();
@@ -561,10 +614,20 @@ int main(int argc, char** argv) {
         while (i + 1 < phases.size() && phases[i + 1].start <= t) ++i;
         return i;
     };
+    // A call's line comes as it is shown, before its chime, speech and pause: a gap in which no
+    // call was shown stalled the thread outside spoken calls.
+    const std::vector<Clock::time_point> callTimes = panel.callTimes();
+    double longestQuiet = 0;
     double longest = 0;
+    std::vector<std::pair<double, size_t>> gaps; // length, and the beat that ended it
     for (size_t i = 1; i < beats.size(); ++i) {
         const double gap = msBetween(beats[i - 1], beats[i]);
+        if (gap > 1000) gaps.emplace_back(gap, i);
         longest = std::max(longest, gap);
+        const bool spoken = std::any_of(callTimes.begin(), callTimes.end(), [&](Clock::time_point c) {
+            return c >= beats[i - 1] - std::chrono::milliseconds(200) && c <= beats[i];
+        });
+        if (!spoken) longestQuiet = std::max(longestQuiet, gap);
         double& g = per[phaseOf(beats[i])].longestGap;
         g = std::max(g, gap);
     }
@@ -574,9 +637,10 @@ int main(int argc, char** argv) {
             if (i + 1 == phases.size() || s.seconds <= msBetween(t0, phases[i + 1].start) / 1000.0) phases[i].after = s;
     const int lost = resetUnread + neverClosed + notShown;
 
-    std::printf("\nweek_bench %s: %.0f s, %d stations, voice and chime on%s, Firebird through the proxy\n",
+    std::printf("\nweek_bench %s: %.0f s, %d stations %s, %s%s, Firebird through the proxy\n",
                 form == Full ? "(full)" : form == Quick ? "--quick" : "--short", elapsed, kStations,
-                withVideo ? ", video playing" : "");
+                rate > 0 ? ("offering " + fixed(rate, 2) + " calls a second").c_str() : "calling back to back",
+                voice ? "voice and chime on" : "voice and chime off", withVideo ? ", video playing" : "");
     std::printf("panel %s at the end\n\n", survived ? "running" : "NOT RUNNING (it ended)");
     Table t;
     t.row({"phase", "from s", "calls", "lost", "p99 ms", "worst ms", "longest beat gap ms", "RSS MiB", "fds", "threads"});
@@ -589,6 +653,13 @@ int main(int argc, char** argv) {
     }
     t.print();
 
+    std::sort(gaps.rbegin(), gaps.rend());
+    std::printf("\nlongest gaps between beats (from s - to s: ms, the phase it began in):\n");
+    for (size_t g = 0; g < std::min<size_t>(8, gaps.size()); ++g) {
+        const size_t i = gaps[g].second;
+        std::printf("  %7.1f - %7.1f: %6.0f  %s\n", msBetween(t0, beats[i - 1]) / 1000.0, msBetween(t0, beats[i]) / 1000.0,
+                    gaps[g].first, phases[phaseOf(beats[i - 1])].name.c_str());
+    }
     std::printf("\nresources over time (s: calls sent, RSS MiB, descriptors, threads)\n");
     const size_t step = std::max<size_t>(1, samples.size() / 20);
     for (size_t i = 0; i < samples.size(); i += step)
@@ -615,6 +686,7 @@ int main(int argc, char** argv) {
     f.row({"connections refused for 20 s (call not sent)", std::to_string(refusedConnections.load())});
     f.row({"message to screen, median / p99 / worst (ms)", fixed(all.median, 0) + " / " + fixed(all.p99, 0) + " / " + fixed(all.max, 0)});
     f.row({"longest stall of the window's thread (beat gap, ms)", fixed(longest, 0)});
+    f.row({"  of those with no call shown in them", fixed(longestQuiet, 0)});
     f.row({"resident memory growth after call 1,000", growth});
     f.row({"lines of the panel's standard error besides calls", std::to_string(errors.size())});
     f.print();
