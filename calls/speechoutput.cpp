@@ -55,31 +55,38 @@ struct SpeechOutput::Shared {
         return play.abandoned;
     }
 
-    // Plays it on a device opened for it; the reason when none could be opened.
+    // The sound device, found once (finding it tries the sound systems one after another) and
+    // found anew after it failed, so that a sound server started anew is found.
+    audio_object* out = nullptr;
+
+    // Plays it on the device, opened for it; the reason when it could not be opened.
     QString playOut(Play& play) {
-        const QByteArray device = qgetenv("PAINEL_AUDIO_DEVICE");
-        audio_object* out = create_audio_device_object(device.isEmpty() ? nullptr : device.constData(),
-                                                       "painel", "Anúncio da chamada");
+        if (!out) {
+            const QByteArray device = qgetenv("PAINEL_AUDIO_DEVICE");
+            out = create_audio_device_object(device.isEmpty() ? nullptr : device.constData(), "painel",
+                                             "Anúncio da chamada");
+        }
         if (!out) return QStringLiteral("no sound system answered");
         const int opened = audio_object_open(out, AUDIO_OBJECT_FORMAT_S16LE, uint32_t(play.rate), 1);
         if (opened != 0) {
             const QString reason = QString::fromLocal8Bit(audio_object_strerror(out, opened));
-            audio_object_destroy(out);
+            audio_object_destroy(std::exchange(out, nullptr));
             return reason.isEmpty() ? QStringLiteral("error %1").arg(opened) : reason;
         }
         const std::size_t chunk = std::max<std::size_t>(1, std::size_t(play.rate * kChunkSeconds));
-        bool given = false;
+        bool given = false, failed = false;
         for (std::size_t at = 0; at < play.samples.size(); at += chunk) {
             if ((given = abandoned(play))) break;
             const std::size_t count = std::min(chunk, play.samples.size() - at);
-            if (audio_object_write(out, play.samples.data() + at, count * sizeof(short)) != 0) break;
+            if ((failed = audio_object_write(out, play.samples.data() + at, count * sizeof(short)) != 0)) break;
         }
         if (given || abandoned(play))
             audio_object_flush(out);
-        else
+        else if (!failed)
             audio_object_drain(out);
         audio_object_close(out);
-        audio_object_destroy(out);
+        // A write that failed (the server went away): the next play looks for the device anew.
+        if (failed) audio_object_destroy(std::exchange(out, nullptr));
         return {};
     }
 };

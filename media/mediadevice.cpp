@@ -26,7 +26,7 @@ constexpr qint64 kEndToleranceMs = 100;
 constexpr qint64 kDefaultFrameMs = 40;
 // A playing medium's position is looked at this often; found at the same place this many looks
 // in a row, it stands still.
-constexpr int kWatchMs = 1000;
+constexpr int kWatchMs = 500;
 constexpr int kStillLooks = 2;
 // How long the release of a pipeline that did not answer is waited for: a healthy one is freed
 // in some milliseconds.
@@ -333,9 +333,9 @@ void MediaDevice::takeNotices() { QCoreApplication::sendPostedEvents(this, QEven
 // A playing medium plays on: setting the state it is in changes nothing.
 void MediaDevice::startPlaying() {
     if (m_notifyPending) deliver(MediaNotify::Superseded);
-    int changed = GST_STATE_CHANGE_FAILURE;
-    if (!changeState(GST_STATE_PLAYING, &changed)) return;
-    const bool refused = changed == GST_STATE_CHANGE_FAILURE;
+    // Starting a play does not wait for the sound server (the PulseAudio sink resumes its stream
+    // without waiting for the answer), so it is made here, at once.
+    const bool refused = gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE;
     m_mode = MediaMode::Playing;
     m_notifyPending = true;
     m_watchPosition = -1;
@@ -377,12 +377,6 @@ void MediaDevice::watchPlaying() {
 // comes at the end of the new play. An open that fails leaves the device lost: it is tried again
 // later.
 void MediaDevice::restartAt(qint64 position) {
-    closeMedium();
-    if (jobsStillRunning() > 0) {
-        // The sound system still holds a pipeline: a new one would wait for it too.
-        becomeLost(position);
-        return;
-    }
     try {
         openWithin(kRecoveryLoadMs);
     } catch (const EMCIDeviceError& e) {

@@ -90,8 +90,9 @@ public:
     // Lost: the medium's reopen failed, and it is being opened again at growing intervals.
     bool isLost() const { return m_lost; }
 
-    // A state change that does not return within this is waited for no longer.
-    static constexpr int kStateBoundMs = 1000;
+    // A state change that does not return within this is waited for no longer
+    // (generous: on a loaded machine the sound server answers a healthy change late).
+    static constexpr int kStateBoundMs = 2500;
     // The longest the reopen of a lost or stuck medium waits for it to load.
     static constexpr int kRecoveryLoadMs = 3000;
     static constexpr int kFirstRetryMs = 1000;
