@@ -26,6 +26,8 @@
 #include "base/errors.h"
 #include "tests/support/firebird.h"
 #include "tests/support/freeport.h"
+#include "tests/support/notifysocket.h"
+#include "tests/support/ownsoundserver.h"
 #include "tests/support/procstats.h"
 #include "tests/support/pulsehall.h"
 #include "tests/support/rawstation.h"
@@ -46,10 +48,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <poll.h>
 #include <random>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -64,83 +64,11 @@ constexpr int kCloseBoundMs = 60000; // a call not closed by then is lost
 double secondsSince(Clock::time_point t0) { return msBetween(t0, Clock::now()) / 1000.0; }
 void sleepSeconds(double s) { std::this_thread::sleep_for(std::chrono::milliseconds(int(s * 1000))); }
 
-// The pid written in a file (fbserver.sh's and PulseAudio's pid files); 0 when none.
+// The pid written in a file (fbserver.sh's pid file); 0 when none.
 pid_t pidIn(const QString& file) {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
 }
-
-// Runs one of the support scripts; false, with its error output, when it failed.
-bool runScript(const QString& script, const QStringList& args, QString* output = nullptr) {
-    QProcess p;
-    p.start(QStringLiteral("bash"), QStringList{sourceDir() + QStringLiteral("/tests/support/") + script} + args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        std::fprintf(stderr, "week_bench: %s %s failed: %s\n", qPrintable(script), qPrintable(args.join(u' ')),
-                     p.readAllStandardError().constData());
-        return false;
-    }
-    if (output) *output = QString::fromLocal8Bit(p.readAllStandardOutput());
-    return true;
-}
-
-// The private PulseAudio server (tests/support/pulseserver.sh), stopped when this goes.
-class PulseServer {
-public:
-    explicit PulseServer(QString root) : m_root(std::move(root)) {}
-    ~PulseServer() {
-        if (const pid_t p = pid()) ::kill(p, SIGCONT);
-        runScript(QStringLiteral("pulseserver.sh"), {QStringLiteral("stop"), m_root});
-    }
-    bool start() { return runScript(QStringLiteral("pulseserver.sh"), {QStringLiteral("start"), m_root}); }
-    QString runtime() const { return m_root + QStringLiteral("/runtime"); }
-    pid_t pid() const { return pidIn(runtime() + QStringLiteral("/pulse/pid")); }
-
-private:
-    QString m_root;
-};
-
-// The systemd notification socket the panel beats on: every WATCHDOG=1 is noted with its time.
-class WatchdogSocket {
-public:
-    explicit WatchdogSocket(const QString& path) : m_path(path) {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un a{};
-        a.sun_family = AF_UNIX;
-        const QByteArray bytes = QFile::encodeName(path);
-        std::memcpy(a.sun_path, bytes.constData(), std::min<size_t>(bytes.size(), sizeof a.sun_path - 1));
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) throw EPainelError(QStringLiteral("cannot bind ") + path);
-        m_reader = std::thread([this] { read(); });
-    }
-    ~WatchdogSocket() {
-        m_stop = true;
-        m_reader.join();
-        ::close(m_fd);
-    }
-    std::vector<Clock::time_point> beats() const {
-        std::lock_guard lock(m_mutex);
-        return m_beats;
-    }
-
-private:
-    void read() {
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 100) != 1) continue;
-            char buffer[4096];
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n > 0 && QByteArray(buffer, int(n)).split('\n').contains("WATCHDOG=1")) {
-                std::lock_guard lock(m_mutex);
-                m_beats.push_back(Clock::now());
-            }
-        }
-    }
-    QString m_path;
-    int m_fd = -1;
-    std::atomic<bool> m_stop = false;
-    mutable std::mutex m_mutex;
-    std::vector<Clock::time_point> m_beats;
-    std::thread m_reader;
-};
 
 // The panel's process, started from its folder; its standard error is read on a thread of its
 // own: the line of every call shown is noted with its arrival time, the rest kept as errors.
@@ -310,8 +238,11 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const auto at = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
     QDir().mkpath(at("panel"));
-    PulseServer pulse(at("pulse"));
-    if (!pulse.start()) return 1;
+    OwnSoundServer pulse(at("pulse"));
+    if (pulse.start().isEmpty()) {
+        std::fprintf(stderr, "week_bench: no PulseAudio server could be started\n");
+        return 1;
+    }
     OwnServer fbOwn(at("fb"));
     const FbServer fb = fbOwn.start();
     const QString fbPid = at("fb/server.pid");
@@ -344,7 +275,11 @@ int main(int argc, char** argv) {
     };
     const QByteArray goodChime = contents(chime), goodVideo = contents(video);
 
-    WatchdogSocket watchdog(at("notify"));
+    NotifySocket watchdog(at("notify"));
+    if (!watchdog.bound()) {
+        std::fprintf(stderr, "week_bench: cannot bind the notification socket\n");
+        return 1;
+    }
     QStringList env = HallSink(pulse.runtime()).environment(install.environment());
     env << QStringLiteral("PAINEL_LOG_CALLS=1") << QStringLiteral("NOTIFY_SOCKET=") + at("notify")
         << QStringLiteral("WATCHDOG_USEC=300000") << QStringLiteral("PAINEL_DB_TIMEOUT=2");
@@ -547,10 +482,14 @@ int main(int argc, char** argv) {
              });
          }, true},
         {"sound server hung", "SIGSTOP of PulseAudio for 3 s (calls speaking)",
-         [&] { hang(pulse.runtime() + QStringLiteral("/pulse/pid"), 3); }},
+         [&] {
+             pulse.signal(SIGSTOP);
+             sleepSeconds(3);
+             pulse.signal(SIGCONT);
+         }},
         {"sound server killed and restarted", "SIGKILL of PulseAudio, 2 s down, started again",
          [&] {
-             signalServer(pulse.pid(), SIGKILL);
+             pulse.kill();
              sleepSeconds(2);
              pulse.start();
          }},

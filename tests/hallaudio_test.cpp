@@ -8,6 +8,7 @@
 #include "calls/grammar.h"
 #include "calls/pronunciationfile.h"
 #include "tests/support/hallpanel.h"
+#include "tests/support/ownsoundserver.h"
 #include "tests/support/pulsehall.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/soundspans.h"
@@ -277,39 +278,6 @@ TEST_F(WaitingRoom, TheChimePlayedAgainFromItsEndIsHeardEveryTime) {
 }
 
 namespace {
-
-// A sound server of the test's own, to stop, continue, kill and start again.
-class OwnSoundServer {
-public:
-    OwnSoundServer() : m_script(QStringLiteral(PAINEL_SOURCE_DIR "/tests/support/pulseserver.sh")) {}
-    ~OwnSoundServer() {
-        signal(SIGCONT);
-        run(QStringLiteral("stop"));
-    }
-    // The runtime folder to play into; empty when it did not start.
-    QString start() { return run(QStringLiteral("start")) ? m_root.filePath(QStringLiteral("runtime")) : QString(); }
-    // Killed outright; its pid file goes too, as a server that dies with its machine's session
-    // leaves none that a new one would take for a running server.
-    bool kill() {
-        const bool killed = signal(SIGKILL);
-        QFile::remove(m_root.filePath(QStringLiteral("runtime/pulse/pid")));
-        return killed;
-    }
-    bool signal(int sig) {
-        QFile f(m_root.filePath(QStringLiteral("runtime/pulse/pid")));
-        const pid_t pid = f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toInt()) : 0;
-        return pid > 0 && ::kill(pid, sig) == 0;
-    }
-
-private:
-    bool run(const QString& verb) {
-        QProcess p;
-        p.start(QStringLiteral("bash"), {m_script, verb, m_root.path()});
-        return p.waitForFinished(20000) && p.exitCode() == 0;
-    }
-    QTemporaryDir m_root;
-    QString m_script;
-};
 
 // When each call reached the screen, from the panel's line per call shown.
 class ShownCalls {

@@ -6,6 +6,7 @@
 
 #include "tests/support/firebird.h"
 #include "tests/support/freeport.h"
+#include "tests/support/notifysocket.h"
 #include "tests/support/qtapp.h"
 #include "tests/support/station.h"
 #include "tests/support/tempdir.h"
@@ -18,11 +19,7 @@
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <csignal>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -138,45 +135,6 @@ TEST_F(PainelProcess, AStopSignalEndsThePanelLikeItsCloseButton) {
 }
 
 // The socket systemd gives a unit of Type=notify: a datagram socket the service writes its state to.
-class NotifySocket {
-public:
-    explicit NotifySocket(const QString& path) : m_path(path) {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray bytes = QFile::encodeName(path);
-        std::memcpy(address.sun_path, bytes.constData(), std::min<size_t>(bytes.size(), sizeof address.sun_path - 1));
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~NotifySocket() { ::close(m_fd); }
-    bool bound() const { return m_bound; }
-
-    // The datagrams received within ms milliseconds, one string each.
-    QStringList receive(int ms) {
-        QStringList got;
-        const QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(std::max<qint64>(1, deadline.remainingTime()))) != 1) continue;
-            char buffer[4096];
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n > 0) got << QString::fromUtf8(buffer, int(n));
-        }
-        return got;
-    }
-
-private:
-    QString m_path;
-    int m_fd = -1;
-    bool m_bound = false;
-};
-
-int countOf(const QStringList& datagrams, const QString& line) {
-    int n = 0;
-    for (const QString& d : datagrams) n += d.split(u'\n').contains(line);
-    return n;
-}
-
 // Started by systemd with a watchdog: start-up extends the start time-out as it goes, the panel
 // says it is ready once it listens, and its window's thread beats from then on.
 TEST_F(PainelProcess, TellsSystemdItIsReadyAndAlive) {
