@@ -70,11 +70,14 @@ void TServerSocket::SetActive(bool active) {
     }
     if (m_listenRetry.isActive()) return;
     m_listenRetry.start();
-    throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
+    if (Address == QHostAddress(QHostAddress::AnyIPv4))
+        throw ESocketError(QStringLiteral("Cannot listen on port %1: %2").arg(Port).arg(m_server->errorString()));
+    throw ESocketError(QStringLiteral("Cannot listen on %1 port %2: %3")
+                           .arg(Address.toString()).arg(Port).arg(m_server->errorString()));
 }
 
 bool TServerSocket::listen() {
-    if (!m_server->listen(QHostAddress::AnyIPv4, quint16(Port))) return false;
+    if (!m_server->listen(Address, quint16(Port))) return false;
     m_full = false;
     checkFull();
     Q_EMIT ActiveChanged(true);
@@ -121,6 +124,7 @@ QByteArray TServerSocket::readMessage(QTcpSocket* socket, qint64 maxBytes) {
 void TServerSocket::acceptPending() {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
         m_acceptFailing = false;
+        if (!admit(s)) continue;
         // A station accepted is kept: past the limit, accepting pauses below and the next stations
         // wait in the backlog, never reset with their calls.
         if (m_clients.size() >= kMaxConnections) makeRoom();
@@ -145,6 +149,36 @@ void TServerSocket::acceptPending() {
     }
     checkFull();
     sweep();
+}
+
+// A connection from an address that may not call, or from one that has its share of connections
+// open, is closed before anything is read from it.
+bool TServerSocket::admit(QTcpSocket* socket) {
+    const QHostAddress peer = socket->peerAddress();
+    int reason = 0;
+    if (!Stations.allows(peer)) {
+        reason = 1;
+    } else {
+        int open = 0;
+        for (const QTcpSocket* c : std::as_const(m_clients)) open += c->peerAddress() == peer;
+        if (open >= kMaxPerAddress) reason = 2;
+    }
+    if (reason == 0) return true;
+    socket->setParent(nullptr);
+    socket->abort();
+    socket->deleteLater();
+    if (m_refusals.shouldReport(peer, reason, m_clock.elapsed())) {
+        const QString who = QHostAddress(peer.toIPv4Address()).toString();
+        Q_EMIT Refused(reason == 1
+                           ? QStringLiteral("Conexão recusada de %1: o endereço não está em [definicao] estacoes "
+                                            "do config.ini (aviso repetido no máximo uma vez por hora)")
+                                 .arg(who)
+                           : QStringLiteral("Conexões recusadas de %1: o endereço já tem %2 conexões abertas com "
+                                            "o painel, o máximo por estação (aviso repetido no máximo uma vez por hora)")
+                                 .arg(who)
+                                 .arg(kMaxPerAddress));
+    }
+    return false;
 }
 
 void TServerSocket::takeBacklog() {
@@ -231,6 +265,7 @@ void TServerSocket::onReadyRead(QTcpSocket* socket) {
 }
 
 void TServerSocket::read(QTcpSocket* socket) {
+    closeOuterConnections();
     m_delivered.insert(socket);
     m_unread.insert(socket);
     checkFull();
@@ -246,6 +281,16 @@ void TServerSocket::read(QTcpSocket* socket) {
         deliverHeldMessages();
     });
     Q_EMIT ClientRead(this, socket);
+}
+
+// A read that nests inside the pause of other handlers closes the connections of those whose
+// message has been read: their station's call has been shown, spoken and the list read again. Left
+// to the restarts at the ends of their cycles, they would stay open until every cycle nested inside
+// had ended, which under a steady stream of calls is a minute and more.
+void TServerSocket::closeOuterConnections() {
+    const auto outer = m_reading;
+    for (QTcpSocket* s : outer)
+        if (!m_unread.contains(s) && !messageWaiting(s)) retire(s);
 }
 
 // Messages are delivered one at a time through the wake-up descriptor, whose notices, unlike

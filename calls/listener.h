@@ -1,5 +1,6 @@
 #pragma once
-// The TCP listener of the calling stations: IPv4, every local address, backlog kBacklog. It accepts
+// The TCP listener of the calling stations: IPv4, every local address or the one given, backlog
+// kBacklog, the stations allowed by address. It accepts
 // connections by itself and keeps the list of open ones; the program only reads from them, once
 // per read event (ClientRead), through readMessage(). Switching it off closes the listening socket
 // and the open connections; switching it on listens again on the same port at once. Restarting it
@@ -28,7 +29,9 @@
 // - Read handlers nest (a cycle's pause serves the next station's read), but at most kMaxNesting
 //   deep: under a steady stream of calls the nesting would otherwise grow with every call, and the
 //   stack with it, until the process crashed. Once that deep, messages wait until every handler
-//   has returned, and then nest anew.
+//   has returned, and then nest anew. A read that nests closes the connections of the handlers it
+//   nests in whose message has been read, as a restart would: their stations are done, and are not
+//   kept waiting until every cycle nested inside theirs has ended.
 // - At most kMaxConnections are open at once: to make room, the connection silent longest among
 //   those whose message has been read or that have sent nothing past their fresh period is
 //   closed. Connections that send nothing cannot use up the descriptors. A connection with a
@@ -40,6 +43,8 @@
 // - When switching on fails (the port taken for a moment, no descriptor left), the listener tries
 //   again every kListenRetryMs until it succeeds. The failure is raised once; switching on again
 //   while it retries raises nothing.
+
+#include "calls/stationlist.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -60,6 +65,12 @@ public:
     ~TServerSocket() override;
 
     int Port = 2411;
+    // The local address listened on; every IPv4 address of the machine by default. Takes effect at
+    // the next switch-on.
+    QHostAddress Address = QHostAddress::AnyIPv4;
+    // The stations that may call. A connection from any other address is closed at once, unread,
+    // and reported (Refused) at most once an hour per address.
+    StationList Stations;
 
     bool Active() const;
     // Throws ESocketError with the socket layer's reason when the port cannot be listened on (then
@@ -86,6 +97,12 @@ public:
     static constexpr qint64 kReadBufferSize = 64 * 1024;
     // Largest number of connections open at once.
     static constexpr int kMaxConnections = 64;
+    // Largest number of connections open at once from one address: a station sends one call per
+    // connection and the panel closes it at the end of the call's cycle, so a station has one or
+    // two open; a machine that calls for several counters has a few more. Past it, that address's
+    // new connections are closed at once, unread, and reported (Refused): a station gone wrong
+    // cannot take the connections that the other stations need.
+    static constexpr int kMaxPerAddress = 8;
     // Deepest nesting of read handlers.
     static constexpr int kMaxNesting = 16;
     // Connections the system completes before the panel accepts them. With a handful, a burst of
@@ -111,16 +128,21 @@ Q_SIGNALS:
     void Restarted();
     // The socket layer reported an error on a client connection (a reset, say).
     void ClientError(const QString& text);
+    // A connection was refused (not a listed station, or too many from its address): a line for the
+    // journal, at most once an hour per address and reason.
+    void Refused(const QString& text);
 
 private:
     bool listen();
     void closeConnections();
     void acceptPending();
+    bool admit(QTcpSocket* socket);
     void takeBacklog();
     void makeRoom();
     void onAcceptError();
     void onReadyRead(QTcpSocket* socket);
     void read(QTcpSocket* socket);
+    void closeOuterConnections();
     void checkFull();
     bool mayRead() const;
     void deliverHeldMessages();
@@ -150,6 +172,7 @@ private:
     QTimer m_acceptRetry;
     QTimer m_listenRetry;
     QTimer m_recheck; // accepting paused: when a fresh connection may go
+    RefusalReports m_refusals;
     bool m_acceptFailing = false;
     bool m_full = false;               // accepting paused: no room for another connection
     bool m_unwinding = false;          // nested kMaxNesting deep: no read until all have returned

@@ -187,6 +187,8 @@ void TPrincipal::wireHandlers() {
     connect(ServerSocket1, &TServerSocket::ClientRead, this, &TPrincipal::ServerSocket1ClientRead);
     connect(ServerSocket1, &TServerSocket::ClientError, this,
             [this](const QString& text) { m_errors->showError(text); });
+    // A stranger knocking is for the journal, not for a box on the waiting room's screen.
+    connect(ServerSocket1, &TServerSocket::Refused, this, [](const QString& text) { logError(text); });
     Grid->setOnDrawColumnCell([this](QObject* sender, const QRect& rect, int dataCol, const GridColumn& column,
                                      unsigned state) { GridDrawColumnCell(sender, rect, dataCol, column, state); });
     connect(GUICHELISTA.get(), &CallsQuery::fetchFailed, this,

@@ -137,6 +137,7 @@ private:
     void openStartupMedium(TMediaPlayer* player);
     void applyCredentials(const TIniFile& ini);
     void readNameSettings(const TIniFile& ini);
+    void readStationSettings(const TIniFile& ini);
     // What the receive cycle asks of the window.
     int nameFontSize() const override { return tamanhofontenome; }
     int serviceFontSize() const override { return tamanhofonteservico; }

@@ -33,6 +33,7 @@ void TPrincipal::runStartup() {
         tamanhofontenome = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofontenome"), QStringLiteral("36")));
         tamanhofonteservico = StrToInt(ini.ReadString(QStringLiteral("fonte"), QStringLiteral("tamanhofonteservico"), QStringLiteral("32")));
         readNameSettings(ini);
+        readStationSettings(ini);
         applyCredentials(ini);
     }
     openCallsList();
@@ -71,6 +72,14 @@ void TPrincipal::readNameSettings(const TIniFile& ini) {
     for (TPanel* line : {Panel3, Panel7, Panel8}) line->setFitToWidth(fit);
     const bool hidden = ini.ReadString(QStringLiteral("definicao"), QStringLiteral("privacidade"), QString()) == u"S";
     callNames = hidden ? NameForm::Private : NameForm::Full;
+}
+
+// Which stations may call and the address listened on. An entry that cannot be read stops
+// start-up before the listener opens: the panel never takes calls from everyone by mistake.
+void TPrincipal::readStationSettings(const TIniFile& ini) {
+    const QString section = QStringLiteral("definicao");
+    ServerSocket1->Stations = StationList::parse(ini.ReadString(section, QStringLiteral("estacoes"), QString()));
+    ServerSocket1->Address = parseListenAddress(ini.ReadString(section, QStringLiteral("endereco"), QString()));
 }
 
 void TPrincipal::applyCredentials(const TIniFile& ini) {

@@ -124,6 +124,34 @@ TEST_F(ChamarTest, EachFormIsShownAndItsRecordedCallIsListedOnTop) {
     EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
 }
 
+TEST_F(ChamarTest, FromAChosenAddressOnlyAListedStationIsShown) {
+    iniExtra = "[definicao]\r\nestacoes=127.0.0.40\r\n";
+    startWithCounters();
+    const struct {
+        QString from;
+        QString message;
+        int exitCode;
+        QString err;   // what chamar says, when it fails
+        QString shown; // Panel3 afterwards
+    } cases[] = {
+        {"127.0.0.40", "MD*41ANA SOUTO", 0, {}, "ANA SOUTO"},
+        {"127.0.0.41", "MD*41BIA LIMA", 0, {}, "ANA SOUTO"}, // closed unread: never shown
+        {"192.0.2.1", "MD*41CAIO REIS", 1, "não consegui enviar do endereço 192.0.2.1", "ANA SOUTO"},
+        {"estacao", "MD*41CAIO REIS", 1, "--de precisa de um endereço IP", "ANA SOUTO"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from.toStdString());
+        const int cycles = listenerRestarts;
+        const ChamarRun run = chamar({"--de", c.from, c.message});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
+        if (c.shown.contains(c.message.mid(5))) waitCycles(cycles, 1);
+        else QTest::qWait(500);
+        EXPECT_EQ(window->Panel3->text().trimmed(), c.shown);
+    }
+    EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
+}
+
 TEST_F(ChamarTest, StationsCallingAtOnceGetRowsOfTheirOwn) {
     startWithCounters();
     const int cycles = listenerRestarts;

@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -81,6 +82,45 @@ TEST_F(FormCreateTest, AjustarAndPrivacidadeAreOnOnlyForS) {
         for (const TPanel* line : {window->Panel3, window->Panel7, window->Panel8}) EXPECT_EQ(line->fitsToWidth(), c.fit);
         EXPECT_FALSE(window->Panel9->fitsToWidth());
         EXPECT_EQ(window->callNames, c.names);
+        window.reset();
+    }
+}
+
+TEST_F(FormCreateTest, EstacoesAndEnderecoSayWhoMayCallAndWhereThePanelListens) {
+    const QString notIPv4 = QStringLiteral("O config.ini tem em [definicao] ");
+    const struct {
+        QByteArray definicao;
+        QString error; // how the only error starts; empty: none
+        bool listening;
+        bool retrying;
+    } cases[] = {
+        {"estacoes=127.0.0.20, 127.0.1.0/24\r\nendereco=127.0.0.1", {}, true, false},
+        {"estacoes=", {}, true, false},
+        // A typo stops start-up before the listener: the panel never listens to everyone by mistake.
+        {"estacoes=127.0.0.20, 127.0.1.0/33", notIPv4 + QStringLiteral("estacoes a entrada \"127.0.1.0/33\""), false, false},
+        {"endereco=painel", notIPv4 + QStringLiteral("endereco \"painel\""), false, false},
+        // An address the machine does not have (yet: its network may come up later) is retried.
+        {"endereco=192.0.2.1", QStringLiteral("Cannot listen on 192.0.2.1 port %1: ").arg(port), false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.definicao.toStdString());
+        report = RecordingErrorReport{};
+        writeIni(iniWithDatabase("[definicao]\r\n" + c.definicao + "\r\n"));
+        writeConfigServer(configServer());
+        startUp();
+        if (c.error.isEmpty()) {
+            EXPECT_TRUE(report.errors.isEmpty()) << report.errors.join('|').toStdString();
+        } else {
+            ASSERT_EQ(report.errors.size(), 1);
+            EXPECT_TRUE(report.errors.first().startsWith(c.error)) << report.errors.first().toStdString();
+        }
+        EXPECT_EQ(listening(), c.listening);
+        EXPECT_EQ(window->ServerSocket1->retrying(), c.retrying);
+        if (c.definicao.contains("endereco=127.0.0.1")) { // there only
+            QTcpSocket elsewhere;
+            elsewhere.connectToHost(QHostAddress(QStringLiteral("127.0.0.2")), port);
+            EXPECT_FALSE(elsewhere.waitForConnected(1000));
+        }
         window.reset();
     }
 }

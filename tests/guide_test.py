@@ -21,6 +21,7 @@ PAIRS = {
     "config.ini": "config.ini",
     "Long names (`ajustar`)": "Nomes longos (`ajustar`)",
     "Private names (`privacidade`)": "Nomes reservados (`privacidade`)",
+    "Which stations may call (`estacoes`, `endereco`)": "Quem pode chamar (`estacoes`, `endereco`)",
     "configserver.txt": "configserver.txt",
     "Whole numbers in both files": "Números inteiros nos dois arquivos",
     "Call messages": "Mensagens de chamada",

@@ -357,6 +357,46 @@ TEST_F(ListenerTest, ReadHandlersNestNoDeeperThanTheLimitAndEveryMessageIsRead) 
     }
 }
 
+TEST_F(ListenerTest, AReadThatNestsClosesTheConnectionsOfTheHandlersItNestsIn) {
+    // Three stations, each calling during the previous one's pause and read inside it. Until the
+    // handlers return no restart closes anything: the outer stations learn that they are done
+    // from the nested reads. A handler that has not read its message yet keeps its connection.
+    std::vector<std::unique_ptr<RawStation>> stations(3);
+    QList<bool> outerAsExpected; // at the start of each nested handler
+    int unreadOuter = -1;        // the station whose handler leaves its message unread
+    const auto reading = QObject::connect(&listener, &TServerSocket::ClientRead, [&](QObject*, QTcpSocket* s) {
+        const int depth = listener.readDepth();
+        if (depth - 1 != unreadOuter) listener.readMessage(s, 1024);
+        bool expected = true;
+        for (int i = 0; i + 1 < depth; ++i)
+            expected = expected && (i != unreadOuter) == stations[size_t(i)]->waitClosed(200);
+        if (depth > 1) outerAsExpected.append(expected);
+        if (depth < int(stations.size())) {
+            stations[size_t(depth)] = std::make_unique<RawStation>();
+            EXPECT_TRUE(stations[size_t(depth)]->connectTo(port, 1000));
+            EXPECT_TRUE(stations[size_t(depth)]->send("N" + QByteArray::number(depth)));
+        }
+        const QDeadlineTimer pause(depth < int(stations.size()) ? 1500 : 100);
+        while (!pause.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    });
+    for (const int unread : {-1, 1}) {
+        SCOPED_TRACE(unread < 0 ? "every message read" : "the middle one unread");
+        unreadOuter = unread;
+        outerAsExpected.clear();
+        stations[0] = std::make_unique<RawStation>();
+        ASSERT_TRUE(stations[0]->connectTo(port, 1000));
+        ASSERT_TRUE(stations[0]->send("N0"));
+        QTRY_COMPARE_WITH_TIMEOUT(outerAsExpected.size(), 2, 10000);
+        EXPECT_EQ(outerAsExpected, QList<bool>({true, true}));
+        QTRY_COMPARE_WITH_TIMEOUT(listener.readDepth(), 0, 10000);
+        // The innermost station is done only at the restart.
+        EXPECT_FALSE(stations[2]->waitClosed(100));
+        listener.Restart();
+        EXPECT_TRUE(stations[2]->waitClosed(2000));
+    }
+    QObject::disconnect(reading);
+}
+
 TEST_F(ListenerTest, ConnectionsThatSendNothingCannotCrowdOutAStation) {
     constexpr int kExtra = 20;
     std::vector<std::unique_ptr<TestStation>> silent;
@@ -537,6 +577,80 @@ TEST_F(ListenerTest, AtTheLimitTheNextStationWaitsAndNoFreshConnectionIsClosed) 
     QTRY_COMPARE_WITH_TIMEOUT(got.size(), TServerSocket::kMaxConnections + 1, 10000);
     EXPECT_TRUE(got.contains("LATE"));
     for (std::size_t i = 0; i < fresh.size(); ++i) EXPECT_TRUE(got.contains("F" + QByteArray::number(qulonglong(i))));
+}
+
+} // namespace
+
+namespace {
+
+// Stations of the clinic and strangers, each from an address of its own on the loopback network.
+TEST_F(ListenerTest, OnlyListedStationsAreReadAndAStrangerIsReportedOnceAnHour) {
+    listener.Stations = StationList::parse(QStringLiteral("127.0.0.20, 127.0.1.0/24"));
+    QStringList read, refused;
+    QObject::connect(&listener, &TServerSocket::ClientRead,
+                     [&](QObject*, QTcpSocket* s) { read << QString::fromLatin1(listener.readMessage(s, 100)); });
+    QObject::connect(&listener, &TServerSocket::Refused, [&](const QString& text) { refused << text; });
+    const struct {
+        const char* from;
+        bool served;
+    } cases[] = {{"127.0.0.20", true}, {"127.0.1.7", true}, {"127.0.0.21", false}, {"127.0.2.1", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        read.clear();
+        RawStation station(c.from);
+        ASSERT_TRUE(station.connectTo(port, 1000));
+        ASSERT_TRUE(station.send(QByteArray("from ") + c.from));
+        if (c.served) {
+            QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("from %1").arg(QLatin1String(c.from))}, 5000);
+            EXPECT_EQ(listener.connectionCount(), 1);
+            listener.Restart();
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(station.waitClosed(10), 5000);
+            QTest::qWait(100);
+            EXPECT_TRUE(read.isEmpty());
+            EXPECT_EQ(listener.connectionCount(), 0);
+        }
+    }
+    ASSERT_EQ(refused.size(), 2);
+    EXPECT_TRUE(refused[0].startsWith(QStringLiteral("Conexão recusada de 127.0.0.21: o endereço não está em [definicao] estacoes")))
+        << refused[0].toStdString();
+    EXPECT_TRUE(refused[1].startsWith(QStringLiteral("Conexão recusada de 127.0.2.1:")));
+    // A scanner knocking a thousand times writes no more lines, and the clinic's station is served.
+    for (int i = 0; i < 1000; ++i) {
+        RawStation stranger("127.0.0.21");
+        ASSERT_TRUE(stranger.connectTo(port, 1000));
+        if (i % 50 == 0) QCoreApplication::processEvents();
+    }
+    read.clear();
+    RawStation station("127.0.0.20");
+    ASSERT_TRUE(station.connectTo(port, 1000));
+    ASSERT_TRUE(station.send("after the scan"));
+    QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("after the scan")}, 10000);
+    EXPECT_EQ(refused.size(), 2);
+}
+
+TEST_F(ListenerTest, AnAddressPastItsShareOfConnectionsLeavesTheOtherStationsServed) {
+    QStringList read, refused;
+    QObject::connect(&listener, &TServerSocket::ClientRead,
+                     [&](QObject*, QTcpSocket* s) { read << QString::fromLatin1(listener.readMessage(s, 100)); });
+    QObject::connect(&listener, &TServerSocket::Refused, [&](const QString& text) { refused << text; });
+    // A station gone wrong opens connection after connection and sends nothing.
+    std::vector<std::unique_ptr<RawStation>> stuck;
+    for (int i = 0; i < 3 * TServerSocket::kMaxPerAddress; ++i) {
+        stuck.push_back(std::make_unique<RawStation>("127.0.0.30"));
+        ASSERT_TRUE(stuck.back()->connectTo(port, 1000));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(listener.connectionCount(), TServerSocket::kMaxPerAddress, 5000);
+    int closed = 0;
+    for (const auto& s : stuck) closed += s->waitClosed(50);
+    EXPECT_EQ(closed, 2 * TServerSocket::kMaxPerAddress);
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_TRUE(refused[0].startsWith(QStringLiteral("Conexões recusadas de 127.0.0.30: o endereço já tem 8 conexões abertas")))
+        << refused[0].toStdString();
+    RawStation other("127.0.0.31");
+    ASSERT_TRUE(other.connectTo(port, 1000));
+    ASSERT_TRUE(other.send("another station"));
+    QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("another station")}, 5000);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // chamar: a calling station on the command line. Sends one call message to the panel and, with
 // --db, first records the call in the clinic's calls table as a real station does.
 //
-//   chamar [--host HOST] [--port PORT] MESSAGE
+//   chamar [--host HOST] [--port PORT] [--de ADDRESS] MESSAGE
 //   chamar --db DATABASE [--guiche N] [--senha N] [--pront N] [--chamou TEXT]
 //          [--db-user USER] [--db-password PASSWORD] [--host HOST] [--port PORT] MESSAGE
 //
@@ -78,6 +78,10 @@ int main(int argc, char* argv[]) {
     parser.addHelpOption();
     parser.addOption({{"H", "host"}, QStringLiteral("Endereço do painel (padrão: 127.0.0.1)."), "host", "127.0.0.1"});
     parser.addOption({{"p", "port"}, QStringLiteral("Porta do painel (padrão: 2411)."), "port", "2411"});
+    parser.addOption({"de",
+                      QStringLiteral("Endereço local de onde enviar (numa máquina com mais de um; o painel "
+                                     "confere-o em [definicao] estacoes)."),
+                      "endereco"});
     parser.addOption({"db",
                       QStringLiteral("Banco onde gravar a chamada: servidor/porta:caminho, ou o caminho de um "
                                      "arquivo local (aberto pelo Firebird embarcado)."),
@@ -146,7 +150,7 @@ int main(int argc, char* argv[]) {
         }
     }
     try {
-        sendCallMessage(parser.value("host"), quint16(port), message);
+        sendCallMessage(parser.value("host"), quint16(port), message, parser.value("de"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "chamar: %s\n", e.what());
         if (recorded)

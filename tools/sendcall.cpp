@@ -2,13 +2,24 @@
 
 #include "base/codepage.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <stdexcept>
 
-void sendCallMessage(const QString& host, quint16 port, const QString& message, int timeoutMs) {
+void sendCallMessage(const QString& host, quint16 port, const QString& message, const QString& source,
+                     int timeoutMs) {
     if (!cp1252::canEncode(message))
         throw std::runtime_error("a mensagem tem caracteres que o painel não aceita (fora do Windows-1252)");
     QTcpSocket socket;
+    if (!source.isEmpty()) {
+        const QHostAddress from(source);
+        if (from.isNull())
+            throw std::runtime_error(QStringLiteral("--de precisa de um endereço IP: %1").arg(source).toStdString());
+        if (!socket.bind(from))
+            throw std::runtime_error(QStringLiteral("não consegui enviar do endereço %1: %2")
+                                         .arg(source, socket.errorString())
+                                         .toStdString());
+    }
     socket.connectToHost(host, port);
     if (!socket.waitForConnected(timeoutMs)) {
         const QString where = QStringLiteral("%1:%2").arg(host).arg(port);

@@ -1,12 +1,17 @@
 // libFuzzer target for the config.ini reader. Any file content is read without failing; a value
 // read is either the default or a piece of the file's text, at most 2047 characters; section and
-// key match without regard to letter case; reading is repeatable.
+// key match without regard to letter case; reading is repeatable. The list of stations and the
+// listen address read from it are either taken or refused with the panel's message naming the
+// entry, and a list taken allows each address it names.
 
 #include "config/inifile.h"
+#include "base/errors.h"
+#include "calls/stationlist.h"
 #include "base/textfile.h"
 #include "tests/fuzz/fuzzinput.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -41,6 +46,25 @@ void checkRead(const TIniFile& ini, const QString& text, const QString& section,
                 "section and key match without regard to case");
 }
 
+void checkStations(const QString& estacoes, const QString& endereco) {
+    try {
+        const StationList list = StationList::parse(estacoes);
+        static const QRegularExpression separators(QStringLiteral("[,\\s]+"));
+        for (const QString& entry : estacoes.split(separators, Qt::SkipEmptyParts))
+            fuzz::check(list.allows(QHostAddress(entry.section(u'/', 0, 0))), "a listed entry's own address may call");
+        fuzz::check(!list.allowsEveryAddress() || estacoes.split(separators, Qt::SkipEmptyParts).isEmpty(),
+                    "only an empty list lets every address call");
+    } catch (const EStartupError& e) {
+        fuzz::check(e.text().contains(QStringLiteral("[definicao] estacoes a entrada \"")), "the message names the key");
+    }
+    try {
+        const QHostAddress address = parseListenAddress(endereco);
+        fuzz::check(address.protocol() == QAbstractSocket::IPv4Protocol, "the panel listens on IPv4");
+    } catch (const EStartupError& e) {
+        fuzz::check(e.text().contains(endereco.trimmed()), "the message names the value");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -57,9 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::pair<const char16_t*, const char16_t*> kProgramKeys[] = {
         {u"fonte", u"tamanhofontenome"}, {u"fonte", u"tamanhofonteservico"}, {u"fonte", u"ajustar"},
         {u"sgbd", u"usuario"}, {u"sgbd", u"senha"}, {u"sgbd", u"cripto"}, {u"sgbd", u"chave"},
-        {u"sgbd", u"fatura"}, {u"definicao", u"repetirvideo"}, {u"definicao", u"privacidade"}};
+        {u"sgbd", u"fatura"}, {u"definicao", u"repetirvideo"}, {u"definicao", u"privacidade"},
+        {u"definicao", u"estacoes"}, {u"definicao", u"endereco"}};
     for (const auto& [section, key] : kProgramKeys)
         checkRead(ini, text, QString::fromUtf16(section), QString::fromUtf16(key));
+    checkStations(ini.ReadString(QStringLiteral("definicao"), QStringLiteral("estacoes"), QString()),
+                  ini.ReadString(QStringLiteral("definicao"), QStringLiteral("endereco"), QString()));
     const auto [section, key] = lookupFromText(splitLines(text));
     checkRead(ini, text, section, key);
     fuzz::check(ini.ReadString(QStringLiteral("\x02" "no such section"), key, QStringLiteral("d")) == u"d",

@@ -1,6 +1,7 @@
 #include "tests/support/rawstation.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -21,6 +22,11 @@ int msLeft(Clock::time_point deadline) {
 
 } // namespace
 
+QByteArray nextLoopbackSource() {
+    static std::atomic<unsigned> next = 0;
+    return "127.0.100." + QByteArray::number(1 + next++ % 250);
+}
+
 RawStation::~RawStation() { close(); }
 
 bool RawStation::connectTo(std::uint16_t port, int timeoutMs) {
@@ -28,6 +34,18 @@ bool RawStation::connectTo(std::uint16_t port, int timeoutMs) {
     m_reset = false;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_fd < 0) return false;
+    // The source port is chosen at the connect, as without the bind: a port taken at the bind would
+    // come from the range the tests' free ports come from, and its time-wait hold them.
+    const int one = 1;
+    ::setsockopt(m_fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &one, sizeof one);
+    ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, (m_source.isEmpty() ? nextLoopbackSource() : m_source).constData(), &from.sin_addr) != 1 ||
+        ::bind(m_fd, reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
+        close();
+        return false;
+    }
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);

@@ -5,10 +5,17 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <utility>
+
+// The loopback address the next station calls from when none is given: stations take turns over
+// 127.0.100.1 to 127.0.100.250, as the stations of a clinic are machines of their own (the panel
+// limits the connections of one address).
+QByteArray nextLoopbackSource();
 
 class RawStation {
 public:
-    RawStation() = default;
+    // Calls from source (an address of 127.0.0.0/8), or from nextLoopbackSource() at each connect.
+    explicit RawStation(QByteArray source = {}) : m_source(std::move(source)) {}
     ~RawStation(); // closes the connection (a normal close)
     RawStation(const RawStation&) = delete;
     RawStation& operator=(const RawStation&) = delete;
@@ -33,6 +40,7 @@ public:
     bool connected() const { return m_fd >= 0; }
 
 private:
+    QByteArray m_source;
     int m_fd = -1;
     bool m_reset = false;
 };

@@ -1,4 +1,5 @@
 #include "tests/support/station.h"
+#include "tests/support/rawstation.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -9,6 +10,8 @@
 
 bool TestStation::connectTo(quint16 port, int timeoutMs) {
     m_socket = std::make_unique<QTcpSocket>();
+    const QByteArray source = m_source.isEmpty() ? nextLoopbackSource() : m_source;
+    if (!m_socket->bind(QHostAddress(QString::fromLatin1(source)))) return false;
     m_socket->connectToHost(QHostAddress::LocalHost, port);
     return m_socket->waitForConnected(timeoutMs);
 }

@@ -4,9 +4,12 @@
 #include <QByteArray>
 #include <QTcpSocket>
 #include <memory>
+#include <utility>
 
 class TestStation {
 public:
+    // Calls from source (an address of 127.0.0.0/8), or from nextLoopbackSource() (rawstation.h).
+    explicit TestStation(QByteArray source = {}) : m_source(std::move(source)) {}
     // Connects (blocking, on loopback). Returns false when the panel refused.
     bool connectTo(quint16 port, int timeoutMs = 2000);
     void send(const QByteArray& bytes);
@@ -16,6 +19,7 @@ public:
     QTcpSocket& socket() { return *m_socket; }
 
 private:
+    QByteArray m_source;
     std::unique_ptr<QTcpSocket> m_socket;
 };
 
