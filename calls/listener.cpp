@@ -7,10 +7,34 @@
 #include <QTcpServer>
 
 #include <algorithm>
+#include <linux/filter.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+namespace {
+
+// From now on the listening socket drops requests for new connections (a segment with SYN and
+// without ACK): the station's system asks again a second later and is then refused, or served if
+// the listener is on again. Handshakes under way complete into the backlog. Closing a listening
+// socket resets every connection in its backlog, and a station that has completed its handshake
+// has its message on the way: taking the backlog first leaves only the handshakes that complete
+// between the last accept and the close, and this leaves none.
+void dropNewHandshakes(int listeningFd) {
+    static sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 13),     // the TCP header's flags
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, 0x12),  // SYN and ACK
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0x02, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0),               // SYN alone: dropped
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),      // everything else: kept whole
+    };
+    const sock_fprog program{sizeof code / sizeof code[0], code};
+    ::setsockopt(listeningFd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+}
+
+} // namespace
 
 TServerSocket::TServerSocket(QObject* parent) : QObject(parent), m_server(new QTcpServer(this)) {
     setObjectName(QStringLiteral("ServerSocket1"));
@@ -54,8 +78,13 @@ void TServerSocket::SetActive(bool active) {
     if (active == Active()) return;
     if (!active) {
         // Connections that the system has completed but the panel not yet accepted would be reset
-        // with the listening socket, messages and all: take them first.
+        // with the listening socket, messages and all: take them first, and the handshakes that
+        // were under way, which complete within a network's round trip.
+        const int fd = int(m_server->socketDescriptor());
+        dropNewHandshakes(fd);
         takeBacklog();
+        pollfd late{fd, POLLIN, 0};
+        if (::poll(&late, 1, kHandshakeWaitMs) > 0) takeBacklog();
         m_server->close();
         m_acceptRetry.stop();
         closeConnections();
@@ -154,7 +183,18 @@ void TServerSocket::acceptPending() {
 // A connection from an address that may not call, or from one that has its share of connections
 // open, is closed before anything is read from it.
 bool TServerSocket::admit(QTcpSocket* socket) {
+    const auto drop = [socket] {
+        socket->setParent(nullptr);
+        socket->abort();
+        socket->deleteLater();
+    };
     const QHostAddress peer = socket->peerAddress();
+    if (peer.isNull()) {
+        // Reset by the station before it was accepted: nothing in it can be read, and it has no
+        // address to count or to report.
+        drop();
+        return false;
+    }
     int reason = 0;
     if (!Stations.allows(peer)) {
         reason = 1;
@@ -164,9 +204,7 @@ bool TServerSocket::admit(QTcpSocket* socket) {
         if (open >= kMaxPerAddress) reason = 2;
     }
     if (reason == 0) return true;
-    socket->setParent(nullptr);
-    socket->abort();
-    socket->deleteLater();
+    drop();
     if (m_refusals.shouldReport(peer, reason, m_clock.elapsed())) {
         const QString who = QHostAddress(peer.toIPv4Address()).toString();
         Q_EMIT Refused(reason == 1

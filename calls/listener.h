@@ -3,7 +3,9 @@
 // kBacklog, the stations allowed by address. It accepts
 // connections by itself and keeps the list of open ones; the program only reads from them, once
 // per read event (ClientRead), through readMessage(). Switching it off closes the listening socket
-// and the open connections; switching it on listens again on the same port at once. Restarting it
+// and the open connections, after it has taken every connection whose handshake was under way (a
+// station that connects in those few milliseconds is refused a second later); switching it on
+// listens again on the same port at once. Restarting it
 // closes the open connections and keeps the listening socket, so that stations waiting in its
 // backlog are served, not reset.
 //
@@ -117,6 +119,9 @@ public:
     // it may be closed to make room: a station sends right after connecting, but on a busy
     // machine its message may take a while.
     static constexpr int kFreshMs = 3000;
+    // How long switching off waits for handshakes under way to complete (a local network's round
+    // trip is well under it).
+    static constexpr int kHandshakeWaitMs = 3;
 
 Q_SIGNALS:
     // A message arrived on a connection. Handlers run one after another on the UI thread and may

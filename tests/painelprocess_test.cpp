@@ -224,13 +224,14 @@ TEST_F(PainelProcess, APanelThatCannotListenIsNeitherReadyNorBeating) {
 TEST_F(PainelProcess, ALineForEveryCallShownWhenAskedFor) {
     startPanel({{"PAINEL_LOG_CALLS", "1"}});
     for (const QByteArray& message : {QByteArray("MD*41ANA SOUTO"), QByteArray("RE*LUIS \"MOTA\"")}) {
-        TestStation station;
+        TestStation station("127.0.0.7");
         ASSERT_TRUE(station.connectTo(port));
         station.send(message);
         EXPECT_TRUE(station.waitClosed(15000));
     }
+    // Each line names the station's address.
     const QRegularExpression line(QStringLiteral(
-        R"re(^painel: chamada \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} 127\.0\.0\.1 "(.*)" (\d+) ms$)re"));
+        R"re(^painel: chamada \d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} 127\.0\.0\.7 "(.*)" (\d+) ms$)re"));
     QStringList shown;
     for (const QString& l : errors().split(u'\n')) {
         const QRegularExpressionMatch m = line.match(l);

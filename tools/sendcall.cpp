@@ -3,6 +3,7 @@
 #include "base/codepage.h"
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <stdexcept>
 
@@ -11,6 +12,8 @@ void sendCallMessage(const QString& host, quint16 port, const QString& message, 
     if (!cp1252::canEncode(message))
         throw std::runtime_error("a mensagem tem caracteres que o painel não aceita (fora do Windows-1252)");
     QTcpSocket socket;
+    // A station reaches the panel directly: no proxy of the system's is looked up for it.
+    socket.setProxy(QNetworkProxy::NoProxy);
     if (!source.isEmpty()) {
         const QHostAddress from(source);
         if (from.isNull())

@@ -5,11 +5,14 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QList>
+#include <QNetworkProxy>
 #include <QProcess>
 #include <QTest>
 
 bool TestStation::connectTo(quint16 port, int timeoutMs) {
     m_socket = std::make_unique<QTcpSocket>();
+    // Binding would otherwise look up the system's proxies, on a thread that stays to the end.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     const QByteArray source = m_source.isEmpty() ? nextLoopbackSource() : m_source;
     if (!m_socket->bind(QHostAddress(QString::fromLatin1(source)))) return false;
     m_socket->connectToHost(QHostAddress::LocalHost, port);
