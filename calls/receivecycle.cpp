@@ -66,7 +66,10 @@ void ReceiveCycle::mediaStep(const std::function<void()>& step) {
     }
 }
 
+// A cycle that failed ends as one that succeeded: the listener on, and the connections whose
+// message has been read closed. Left open, a station whose call was shown while the database was
+// down would wait for the next cycle that succeeds, a minute and more while the fault lasts.
 void ReceiveCycle::restore(IErrorReport& report) {
-    guarded(report, [this] { m_host.switchListener(true); });
+    guarded(report, [this] { m_host.restartListener(); });
     if (m_host.videoFileExists() && m_host.videoOpen()) guarded(report, [this] { m_host.resumeVideo(); });
 }

@@ -15,8 +15,8 @@
 // it is spoken; the notification is not waited for.
 //
 // A failing step ends the cycle there; what was already shown stays. The panel must neither go
-// deaf nor leave the video paused: the listener is switched on and the video resumed, then the
-// error is reported. A failing notification sound or video step does not cost the call: its
+// deaf nor leave the video paused: the listener is restarted as at step 9 (on again, the
+// connections whose message was read closed) and the video resumed, then the error is reported. A failing notification sound or video step does not cost the call: its
 // error is kept and reported once the cycle is over. The voice object lives until the cycle
 // ends (after the re-query, the pause and the restart).
 //

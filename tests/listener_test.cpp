@@ -653,4 +653,23 @@ TEST_F(ListenerTest, AnAddressPastItsShareOfConnectionsLeavesTheOtherStationsSer
     QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("another station")}, 5000);
 }
 
+// A station that resets its connection before the panel has accepted it leaves a connection
+// without an address: it counts against no address and is reported as no one's refusal.
+TEST_F(ListenerTest, ConnectionsResetBeforeTheirAcceptCountAgainstNoAddress) {
+    QStringList read, refused;
+    QObject::connect(&listener, &TServerSocket::ClientRead,
+                     [&](QObject*, QTcpSocket* s) { read << QString::fromLatin1(listener.readMessage(s, 100)); });
+    QObject::connect(&listener, &TServerSocket::Refused, [&](const QString& text) { refused << text; });
+    for (int i = 0; i < 3 * TServerSocket::kMaxPerAddress; ++i) {
+        RawStation gone;
+        ASSERT_TRUE(gone.connectTo(port, 1000));
+        gone.reset(); // before the event loop has run: the panel has not accepted it yet
+    }
+    RawStation station;
+    ASSERT_TRUE(station.connectTo(port, 1000));
+    ASSERT_TRUE(station.send("after the resets"));
+    QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("after the resets")}, 5000);
+    EXPECT_TRUE(refused.isEmpty()) << refused.join(u'\n').toStdString();
+}
+
 } // namespace
