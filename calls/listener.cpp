@@ -190,8 +190,10 @@ bool TServerSocket::admit(QTcpSocket* socket) {
     };
     const QHostAddress peer = socket->peerAddress();
     if (peer.isNull()) {
-        // Reset by the station before it was accepted: nothing in it can be read, and it has no
-        // address to count or to report.
+        // Reset by the station before it was accepted: its address went with it, but what it sent
+        // is still there to read. It counts against no address; with a list of stations it cannot
+        // be told from a stranger's connection, and is closed unread without a report.
+        if (Stations.allowsEveryAddress()) return true;
         drop();
         return false;
     }

@@ -654,21 +654,31 @@ TEST_F(ListenerTest, AnAddressPastItsShareOfConnectionsLeavesTheOtherStationsSer
 }
 
 // A station that resets its connection before the panel has accepted it leaves a connection
-// without an address: it counts against no address and is reported as no one's refusal.
+// without an address: it counts against no address and is reported as no one's refusal. What it
+// sent is read, unless a list of stations says who may call: then it is closed unread.
 TEST_F(ListenerTest, ConnectionsResetBeforeTheirAcceptCountAgainstNoAddress) {
     QStringList read, refused;
     QObject::connect(&listener, &TServerSocket::ClientRead,
                      [&](QObject*, QTcpSocket* s) { read << QString::fromLatin1(listener.readMessage(s, 100)); });
     QObject::connect(&listener, &TServerSocket::Refused, [&](const QString& text) { refused << text; });
-    for (int i = 0; i < 3 * TServerSocket::kMaxPerAddress; ++i) {
-        RawStation gone;
+    const auto sendAndReset = [this](const QByteArray& message) {
+        RawStation gone("127.0.0.50");
         ASSERT_TRUE(gone.connectTo(port, 1000));
+        if (!message.isEmpty()) {
+            ASSERT_TRUE(gone.send(message));
+        }
         gone.reset(); // before the event loop has run: the panel has not accepted it yet
-    }
-    RawStation station;
+    };
+    for (int i = 0; i < 3 * TServerSocket::kMaxPerAddress; ++i) sendAndReset({});
+    sendAndReset("sent and gone");
+    QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("sent and gone")}, 5000);
+    listener.Stations = StationList::parse(QStringLiteral("127.0.0.50"));
+    sendAndReset("gone without an address");
+    RawStation station("127.0.0.50");
     ASSERT_TRUE(station.connectTo(port, 1000));
-    ASSERT_TRUE(station.send("after the resets"));
-    QTRY_COMPARE_WITH_TIMEOUT(read, QStringList{QStringLiteral("after the resets")}, 5000);
+    ASSERT_TRUE(station.send("a listed station"));
+    QTRY_COMPARE_WITH_TIMEOUT(read.size(), 2, 5000);
+    EXPECT_EQ(read.last(), QStringLiteral("a listed station"));
     EXPECT_TRUE(refused.isEmpty()) << refused.join(u'\n').toStdString();
 }
 
