@@ -5,9 +5,8 @@
 // per read event (ClientRead), through readMessage(). Switching it off closes the listening socket
 // and the open connections, after it has taken every connection whose handshake was under way (a
 // station that connects in those few milliseconds is refused a second later); switching it on
-// listens again on the same port at once. Restarting it
-// closes the open connections and keeps the listening socket, so that stations waiting in its
-// backlog are served, not reset.
+// listens again on the same port at once. Restarting it closes the open connections and keeps the
+// listening socket, so that stations waiting in its backlog are served, not reset.
 //
 // A connection closed while its read handler runs stays a valid object until its read handler has
 // returned: closed connections are kept aside and deleted only then.

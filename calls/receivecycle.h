@@ -16,9 +16,10 @@
 //
 // A failing step ends the cycle there; what was already shown stays. The panel must neither go
 // deaf nor leave the video paused: the listener is restarted as at step 9 (on again, the
-// connections whose message was read closed) and the video resumed, then the error is reported. A failing notification sound or video step does not cost the call: its
-// error is kept and reported once the cycle is over. The voice object lives until the cycle
-// ends (after the re-query, the pause and the restart).
+// connections whose message was read closed) and the video resumed, then the error is reported.
+// A failing notification sound or video step does not cost the call: its error is kept and
+// reported once the cycle is over. The voice object lives until the cycle ends (after the
+// re-query, the pause and the restart).
 //
 // The cycle's own state (its voice, the media errors) lives in the cycle object, on the stack of
 // the read handler: a cycle that runs inside another's pause has its own.
