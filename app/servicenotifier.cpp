@@ -1,5 +1,6 @@
 #include "app/servicenotifier.h"
 
+#include <QAbstractEventDispatcher>
 #include <QByteArray>
 #include <algorithm>
 #include <systemd/sd-daemon.h>
@@ -15,7 +16,17 @@ void ServiceNotifier::start() {
     // A third of the watchdog's time: two beats may be late before systemd acts.
     if (sd_watchdog_enabled(0, &watchdogUsec) > 0) beatMs = std::clamp(int(watchdogUsec / 3000), 50, kPlainBeatMs);
     m_beat.start(beatMs);
+    // A turn that may wait says so before it waits (aboutToBlock), one that may not before it
+    // serves (awake).
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &ServiceNotifier::beatIfDue);
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, &ServiceNotifier::beatIfDue);
+    }
     beat();
+}
+
+void ServiceNotifier::beatIfDue() {
+    if (m_beat.isActive() && m_sinceBeat.isValid() && m_sinceBeat.elapsed() >= m_beat.interval()) beat();
 }
 
 void ServiceNotifier::ready(std::function<bool()> working) {
@@ -31,6 +42,7 @@ void ServiceNotifier::failed() {
 }
 
 void ServiceNotifier::beat() {
+    m_sinceBeat.start();
     if (m_ready) {
         if (!m_working || m_working()) sd_notify(0, "WATCHDOG=1");
     } else {

@@ -5,6 +5,12 @@
 // unit's WatchdogSec gets the panel restarted. Timers are served inside every modal loop (the key
 // prompt, a message box), so an open prompt or box goes on beating.
 //
+// A beat that is due is also sent each time the thread turns to its event queue. Qt serves a
+// timer only when no socket notice is waiting, so calls queued one behind the other (each read in
+// the pause of the one before, then spoken) would starve the timer for as long as the queue lasts:
+// twenty spoken calls outlast a WatchdogSec of two minutes, and the panel would be restarted in a
+// busy hour. With the beat at each turn, the longest gap is one call's spoken part.
+//
 // Until it is ready, each beat also extends systemd's start time-out: the key prompt may wait for
 // an operator for hours, and the first attach may be slow, and neither must get the panel killed
 // at start-up; a start-up whose thread freezes stops extending it, and is killed.
@@ -18,6 +24,7 @@
 // With NOTIFY_SOCKET not set (started by hand, by the autostart entry) nothing is sent.
 
 #include <QObject>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -40,7 +47,9 @@ public:
 
 private:
     void beat();
+    void beatIfDue();
     QTimer m_beat;
+    QElapsedTimer m_sinceBeat;
     bool m_ready = false;
     std::function<bool()> m_working;
 };

@@ -8,6 +8,7 @@
 #include "calls/grammar.h"
 #include "calls/pronunciationfile.h"
 #include "tests/support/hallpanel.h"
+#include "tests/support/notifysocket.h"
 #include "tests/support/ownsoundserver.h"
 #include "tests/support/pulsehall.h"
 #include "tests/support/qtapp.h"
@@ -356,6 +357,48 @@ TEST(SoundServerFaults, AHungOrRestartedSoundServerCostsTheSoundNotTheCalls) {
         EXPECT_TRUE(heard) << "no chime heard again: " << panel.errors().toStdString();
         EXPECT_TRUE(panel.running());
     }
+}
+
+// Spoken calls queued one behind the other: each is read in the pause of the one before, while
+// the window's thread still beats between them. The gap between two beats is at most one call's
+// chime and speech (about 3 s here), never that of the whole queue (before: two calls made one gap
+// of 6 s, and twenty would outlast the unit's watchdog).
+TEST(SoundServerFaults, SpokenCallsQueuedOneBehindTheOtherKeepTheWatchdogBeating) {
+    ensureApp();
+    OwnSoundServer server;
+    const QString runtime = server.start();
+    if (runtime.isEmpty()) GTEST_SKIP() << "no PulseAudio server could be started (pulseaudio, pulseaudio-utils)";
+    HallSink sink(runtime);
+    QTemporaryDir notifyDir;
+    const QString notifyPath = notifyDir.filePath(QStringLiteral("notify"));
+    NotifySocket systemd(notifyPath);
+    ASSERT_TRUE(systemd.bound());
+    HallPanelSetup setup;
+    setup.toneSeconds = 0.5;
+    setup.environment << QStringLiteral("NOTIFY_SOCKET=") + notifyPath << QStringLiteral("WATCHDOG_USEC=300000")
+                      << QStringLiteral("PAINEL_LOG_CALLS=1");
+    HallPanel panel(sink, setup);
+    QString why;
+    ASSERT_TRUE(panel.start(&why)) << why.toStdString();
+    systemd.receive(500);
+    const NotifySocket::Clock::time_point from = NotifySocket::Clock::now();
+    std::vector<std::unique_ptr<TestStation>> stations;
+    for (const char* message : {"MD*7ANA SOUZA", "MD*7BETO LIMA", "MD*7CARLA DIAS", "MD*7DAVI ROCHA"}) {
+        stations.push_back(std::make_unique<TestStation>());
+        ASSERT_TRUE(stations.back()->connectTo(panel.port()));
+        stations.back()->send(message);
+        QTest::qWait(300);
+    }
+    for (auto& station : stations) EXPECT_TRUE(station->waitClosed(30000)) << panel.errors().toStdString();
+    EXPECT_EQ(panel.errors().count(QStringLiteral("painel: chamada ")), 4) << panel.errors().toStdString();
+    std::vector<NotifySocket::Clock::time_point> beats = systemd.beats();
+    std::erase_if(beats, [&](auto at) { return at < from; });
+    ASSERT_GE(beats.size(), 2u);
+    std::chrono::milliseconds longest{0};
+    for (size_t i = 1; i < beats.size(); ++i)
+        longest = std::max(longest, std::chrono::duration_cast<std::chrono::milliseconds>(beats[i] - beats[i - 1]));
+    std::printf("four spoken calls queued: longest gap between beats %lld ms\n", (long long)longest.count());
+    EXPECT_LT(longest.count(), 5000);
 }
 
 } // namespace
