@@ -25,6 +25,7 @@ void ReceiveCycle::steps() {
     if (classifyCall(text) == CallKind::Refresh) {
         m_host.switchListener(false);
         m_host.requery();
+        m_host.refreshed();
         m_host.switchListener(true);
     } else {
         const QString announcement = form(text);

@@ -60,6 +60,8 @@ public:
 
     virtual void switchListener(bool on) = 0;
     virtual void restartListener() = 0;
+    // A "refresh" has re-read the list.
+    virtual void refreshed() {}
 
 protected:
     ~CycleHost() = default;

@@ -117,7 +117,7 @@ passwd, iproute2")
 # desktop session has them or does without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, xserver-xorg, xinit, xauth, \
 x11-xserver-utils, unclutter-xfixes, pulseaudio | pipewire-pulse")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils, mosquitto")
 # The conffiles, and the maintainer scripts that move the configuration of a package up to
 # 1.0.0 from /opt/painel to /etc/painel: one script under three names.
 set(control_files ${CMAKE_SOURCE_DIR}/packaging/conffiles)

@@ -1,4 +1,5 @@
 #include "display/tprincipal.h"
+#include "group/groupclient.h"
 
 #include "calls/listener.h"
 #include "calls/pausa.h"
@@ -51,6 +52,11 @@ TPrincipal::TPrincipal(Environment env) : m_env(std::move(env)) {
     }
     if (!m_env.voiceFactory) m_env.voiceFactory = createSpVoice;
     if (!m_env.askKey) m_env.askKey = [] { return TImputBoxMask::askKey(); };
+    // The key is asked once, for the database and the group alike.
+    m_env.askKey = [ask = std::move(m_env.askKey), key = std::optional<QString>()]() mutable {
+        if (!key) key = ask();
+        return *key;
+    };
     if (!m_env.pause) m_env.pause = [](int seconds) { ::Pausa(seconds); };
     if (!m_env.clock) m_env.clock = [] { return QDateTime::currentDateTime(); };
     buildLayout();
@@ -189,6 +195,10 @@ void TPrincipal::wireHandlers() {
             [this](const QString& text) { m_errors->showError(text); });
     // A stranger knocking is for the journal, not for a box on the waiting room's screen.
     connect(ServerSocket1, &TServerSocket::Refused, this, [](const QString& text) { logError(text); });
+    // Calls from the group that waited for the listener (a counter call's cycle) run now.
+    connect(ServerSocket1, &TServerSocket::ActiveChanged, this, [this](bool on) {
+        if (on && !m_groupWaiting.empty()) runWaitingGroupCalls();
+    });
     Grid->setOnDrawColumnCell([this](QObject* sender, const QRect& rect, int dataCol, const GridColumn& column,
                                      unsigned state) { GridDrawColumnCell(sender, rect, dataCol, column, state); });
     connect(GUICHELISTA.get(), &CallsQuery::fetchFailed, this,

@@ -10,9 +10,11 @@
 #include "calls/receivecycle.h"
 #include "calls/voice.h"
 #include "display/messageboxreport.h"
+#include "group/groupmessage.h"
 
 #include <QDateTime>
 #include <QString>
+#include <deque>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
@@ -35,6 +37,7 @@ class TMemo;
 class TPanel;
 class TMediaPlayer;
 class TServerSocket;
+class GroupClient;
 
 // What the main window takes from outside; tests replace the folder and the side effects.
 struct PrincipalEnvironment {
@@ -138,6 +141,15 @@ private:
     void applyCredentials(const TIniFile& ini);
     void readNameSettings(const TIniFile& ini);
     void readStationSettings(const TIniFile& ini);
+    void startGroup(const TIniFile& ini);
+    // Runs a receive cycle for a message that readMessage gives (a station's or the group's).
+    void runCycle(const std::function<QString()>& readMessage);
+    // A call from the group: run as a station's call would be, now when a station's could be read,
+    // else once the listener is on again, in the order they came.
+    void groupCallArrived(const GroupCall& call);
+    void runWaitingGroupCalls();
+    // The journal's line for the message read last (PAINEL_LOG_CALLS=1).
+    void logLine();
     // What the receive cycle asks of the window.
     int nameFontSize() const override { return tamanhofontenome; }
     int serviceFontSize() const override { return tamanhofonteservico; }
@@ -154,6 +166,7 @@ private:
     void pause(int seconds) override { Pausa(seconds); }
     void switchListener(bool on) override;
     void restartListener() override;
+    void refreshed() override;
     // The file of that name in the executable's folder, found also when its letter case differs.
     QString besideExe(const QString& fileName) const;
 
@@ -169,4 +182,9 @@ private:
         QString message;
         qint64 at = 0;    // milliseconds since the epoch
     } m_lastRead;          // the message read last, for the line of the call shown
+    std::unique_ptr<GroupClient> m_group; // none when config.ini has no [grupo]
+    std::deque<GroupCall> m_groupWaiting; // calls from the group waiting for the listener
+    bool m_groupRunPosted = false;
+    // Calls from the group kept while the listener is off; past it the oldest is dropped.
+    static constexpr int kMaxGroupWaiting = 64;
 };

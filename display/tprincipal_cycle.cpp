@@ -7,11 +7,13 @@
 #include "calls/listener.h"
 #include "db/callsquery.h"
 #include "db/database.h"
+#include "group/groupclient.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
 #include "media/mediaplayer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -25,16 +27,56 @@ void applyChange(TPanel* panel, const PanelChange& change) {
 } // namespace
 
 void TPrincipal::ServerSocket1ClientRead(QObject*, QTcpSocket* Socket) {
-    ++m_cyclesRunning;
-    ReceiveCycle cycle(*this, [&] {
-        const QString message = cp1252::decode(ServerSocket1->readMessage(Socket, kMaxMessageChars));
+    runCycle([&] {
+        const QByteArray bytes = ServerSocket1->readMessage(Socket, kMaxMessageChars);
+        const QString station = Socket->peerAddress().toString();
+        // The other panels of the group run the same call, as read.
+        if (m_group) m_group->publish(bytes, station);
+        const QString message = cp1252::decode(bytes);
         // Nothing is served between the read and the call on screen: the call shown next is this one.
-        m_lastRead = {Socket->peerAddress().toString(), message, QDateTime::currentMSecsSinceEpoch()};
+        m_lastRead = {station, message, QDateTime::currentMSecsSinceEpoch()};
         return message;
     });
+}
+
+void TPrincipal::runCycle(const std::function<QString()>& readMessage) {
+    ++m_cyclesRunning;
+    ReceiveCycle cycle(*this, readMessage);
     cycle.run(*m_errors);
+    --m_cyclesRunning;
     // The boxes of errors raised while calls were being handled are shown now that none is.
-    if (--m_cyclesRunning == 0 && m_ownErrors) m_ownErrors->release();
+    if (m_cyclesRunning == 0 && m_ownErrors) m_ownErrors->release();
+    if (!m_groupWaiting.empty()) runWaitingGroupCalls();
+}
+
+void TPrincipal::groupCallArrived(const GroupCall& call) {
+    if (int(m_groupWaiting.size()) >= kMaxGroupWaiting) m_groupWaiting.pop_front();
+    m_groupWaiting.push_back(call);
+    runWaitingGroupCalls();
+}
+
+// The calls from the group run from the event queue, never inside the listener's own steps:
+// when a station's read could run (the listener on, the nesting under its bound), the first
+// waiting call runs, and the next one after it is posted again.
+void TPrincipal::runWaitingGroupCalls() {
+    if (m_groupRunPosted) return;
+    m_groupRunPosted = true;
+    QTimer::singleShot(0, this, [this] {
+        m_groupRunPosted = false;
+        if (m_groupWaiting.empty()) return;
+        if (!ServerSocket1->Active() || m_cyclesRunning >= TServerSocket::kMaxNesting) {
+            // Tried again when the listener comes on or a cycle ends.
+            return;
+        }
+        const GroupCall call = m_groupWaiting.front();
+        m_groupWaiting.pop_front();
+        if (!m_groupWaiting.empty()) runWaitingGroupCalls();
+        runCycle([&] {
+            const QString message = cp1252::decode(call.message);
+            m_lastRead = {QStringLiteral("grupo:") + call.station, message, QDateTime::currentMSecsSinceEpoch()};
+            return message;
+        });
+    });
 }
 
 bool TPrincipal::videoOpen() const { return VIDEO1->isOpen(); }
@@ -56,14 +98,17 @@ void TPrincipal::showCall(const CallResult& call) {
     // The whole window with its panels is painted now, so that the call is on screen before the
     // speech starts.
     repaint();
-    if (callLogEnabled()) {
-        const QDateTime now = QDateTime::currentDateTime();
-        std::fprintf(stderr, "painel: %s\n",
-                     callLogLine(now, m_lastRead.station, m_lastRead.message, now.toMSecsSinceEpoch() - m_lastRead.at)
-                         .toLocal8Bit()
-                         .constData());
-        std::fflush(stderr);
-    }
+    logLine();
+}
+
+void TPrincipal::refreshed() { logLine(); }
+
+void TPrincipal::logLine() {
+    if (!callLogEnabled()) return;
+    const QDateTime now = QDateTime::currentDateTime();
+    std::fprintf(stderr, "painel: %s\n",
+                 callLogLine(now, m_lastRead.station, m_lastRead.message, now.toMSecsSinceEpoch() - m_lastRead.at).toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void TPrincipal::playNotification() { Som1->Play(); }

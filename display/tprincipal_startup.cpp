@@ -5,6 +5,7 @@
 #include "base/intrule.h"
 #include "calls/listener.h"
 #include "config/credentials.h"
+#include "config/groupsettings.h"
 #include "config/inifile.h"
 #include "base/textfile.h"
 #include "db/callsquery.h"
@@ -12,6 +13,7 @@
 #include "display/memo.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
+#include "group/groupclient.h"
 #include "media/mediaplayer.h"
 
 #include <QTimer>
@@ -41,6 +43,19 @@ void TPrincipal::runStartup() {
     ServerSocket1->Port = StrToInt(configLine(0));
     startupMedia(ini);
     ServerSocket1->SetActive(true);
+    startGroup(ini);
+}
+
+// The panel group, once the panel listens: its broker is never needed for the panel's own calls,
+// so a [grupo] that cannot be read is reported for the journal and the panel works alone.
+void TPrincipal::startGroup(const TIniFile& ini) {
+    if (!QFileInfo::exists(ini.FileName())) return;
+    const GroupSettingsRead read = readGroupSettings(ini, m_env.askKey);
+    if (!read.error.isEmpty()) logError(read.error);
+    if (!read.settings) return;
+    m_group = std::make_unique<GroupClient>(*read.settings);
+    connect(m_group.get(), &GroupClient::callReceived, this, &TPrincipal::groupCallArrived);
+    m_group->start();
 }
 
 // A database that cannot be reached at start-up (a machine that boots before its database server,

@@ -22,6 +22,7 @@ PAIRS = {
     "Long names (`ajustar`)": "Nomes longos (`ajustar`)",
     "Private names (`privacidade`)": "Nomes reservados (`privacidade`)",
     "Which stations may call (`estacoes`, `endereco`)": "Quem pode chamar (`estacoes`, `endereco`)",
+    "Several screens, one call: the panel group (`[grupo]`)": "Várias telas, uma chamada: o grupo de painéis (`[grupo]`)",
     "configserver.txt": "configserver.txt",
     "Whole numbers in both files": "Números inteiros nos dois arquivos",
     "Call messages": "Mensagens de chamada",

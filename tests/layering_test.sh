@@ -3,6 +3,7 @@
 #
 #   base                       errors, their report, code page, integer rule
 #   config calls db media      each on base alone; no widgets but in media's players
+#   group                      the panel group's broker client, on base, config and calls
 #   display                    the main window, on all of the above
 #   app                        the program's entry, on display
 #   tools                      the administrator's tools, on the layers without widgets
@@ -17,11 +18,12 @@ declare -A allowed=(
   [calls]="base calls"
   [db]="base db"
   [media]="base media"
-  [display]="base config calls db media display"
-  [app]="base config calls db media display app"
+  [group]="base config calls group"
+  [display]="base config calls db media group display"
+  [app]="base config calls db media group display app"
   [tools]="base config calls db tools"
 )
-folders="base config calls db media display app tools tests bench"
+folders="base config calls db media group display app tools tests bench"
 
 failures=0
 for folder in "${!allowed[@]}"; do
@@ -35,7 +37,7 @@ for folder in "${!allowed[@]}"; do
   done < <(grep -rnE '^#include "[a-z]+/' "$folder" --include='*.h' --include='*.cpp' || true)
 done
 # The libraries without widgets do not link them either.
-for folder in base config calls db; do
+for folder in base config calls db group; do
   if grep -qE 'Qt6::(Widgets|Gui)|Multimedia' "$folder/CMakeLists.txt"; then
     echo "FAIL: $folder/CMakeLists.txt links widgets" >&2
     failures=$((failures + 1))

@@ -15,6 +15,7 @@ PACKAGES=(
   fonts-liberation xvfb xauth imagemagick sox ffmpeg iproute2
   clang libclang-rt-dev dpkg-dev file libsystemd-dev
   pulseaudio pulseaudio-utils
+  libmosquitto-dev mosquitto mosquitto-clients
   xserver-xorg-core xserver-xorg-video-dummy xinit xauth x11-xserver-utils unclutter-xfixes
   x11-utils python3-xlib
 )

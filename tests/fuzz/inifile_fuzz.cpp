@@ -2,8 +2,10 @@
 // read is either the default or a piece of the file's text, at most 2047 characters; section and
 // key match without regard to letter case; reading is repeatable. The list of stations and the
 // listen address read from it are either taken or refused with the panel's message naming the
-// entry, and a list taken allows each address it names.
+// entry, and a list taken allows each address it names. The panel group's section is taken (a
+// broker with a port, a name fit for a topic level) or refused with a message naming [grupo].
 
+#include "config/groupsettings.h"
 #include "config/inifile.h"
 #include "base/errors.h"
 #include "calls/stationlist.h"
@@ -65,6 +67,19 @@ void checkStations(const QString& estacoes, const QString& endereco) {
     }
 }
 
+void checkGroup(const TIniFile& ini) {
+    const GroupSettingsRead read = readGroupSettings(ini, [] { return QStringLiteral("k"); });
+    if (!read.error.isEmpty()) {
+        fuzz::check(!read.settings && read.error.contains(QStringLiteral("[grupo] ")), "the message names the section");
+        return;
+    }
+    if (!read.settings) return;
+    fuzz::check(read.settings->port > 0 && !read.settings->host.isEmpty(), "a group has a broker");
+    static const QRegularExpression level(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+    fuzz::check(level.match(read.settings->name).hasMatch(), "the group's name is one topic level");
+    fuzz::check(read.settings->validitySeconds >= 1 && read.settings->validitySeconds <= 3600, "the validity is bounded");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -82,11 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {u"fonte", u"tamanhofontenome"}, {u"fonte", u"tamanhofonteservico"}, {u"fonte", u"ajustar"},
         {u"sgbd", u"usuario"}, {u"sgbd", u"senha"}, {u"sgbd", u"cripto"}, {u"sgbd", u"chave"},
         {u"sgbd", u"fatura"}, {u"definicao", u"repetirvideo"}, {u"definicao", u"privacidade"},
-        {u"definicao", u"estacoes"}, {u"definicao", u"endereco"}};
+        {u"definicao", u"estacoes"}, {u"definicao", u"endereco"}, {u"grupo", u"broker"}, {u"grupo", u"nome"},
+        {u"grupo", u"validade"}};
     for (const auto& [section, key] : kProgramKeys)
         checkRead(ini, text, QString::fromUtf16(section), QString::fromUtf16(key));
     checkStations(ini.ReadString(QStringLiteral("definicao"), QStringLiteral("estacoes"), QString()),
                   ini.ReadString(QStringLiteral("definicao"), QStringLiteral("endereco"), QString()));
+    checkGroup(ini);
     const auto [section, key] = lookupFromText(splitLines(text));
     checkRead(ini, text, section, key);
     fuzz::check(ini.ReadString(QStringLiteral("\x02" "no such section"), key, QStringLiteral("d")) == u"d",

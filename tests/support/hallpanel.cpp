@@ -1,14 +1,11 @@
 #include "tests/support/hallpanel.h"
 
-#include "base/codepage.h"
-#include "base/errors.h"
-#include "tests/support/firebird.h"
+#include "tests/support/panelfolder.h"
 #include "tests/support/soundspans.h"
 #include "tests/support/station.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
 
 HallPanel::HallPanel(const HallSink& sink, HallPanelSetup setup) : m_sink(sink), m_setup(std::move(setup)) {}
 
@@ -20,35 +17,17 @@ HallPanel::~HallPanel() {
 }
 
 bool HallPanel::install(QString* why) {
-    const auto fail = [&](const QString& text) {
-        if (why) *why = text;
-        return false;
-    };
+    PanelFolder installed;
+    if (!installPanelFolder(m_dir.path(), {}, m_setup.soundSwitch, "S", &installed, why)) return false;
+    m_port = installed.port;
     const auto write = [&](const QString& name, const QByteArray& bytes) {
         QFile f(m_dir.filePath(name));
         return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
     };
-    testClient(); // the private Firebird root, which the panel inherits
-    const QString exe = m_dir.filePath(QStringLiteral("painel"));
-    if (!QFile::copy(QStringLiteral(PAINEL_PATH), exe)) return fail(QStringLiteral("cannot copy the panel"));
-    const QString database = m_dir.filePath(QStringLiteral("calls.fdb"));
-    try {
-        FbSession station = FbSession::create(database, embeddedParams());
-        station.createSchema();
-        station.addCounter(1, QStringLiteral("RECEPÇÃO - GUICHÊ 1"), QStringLiteral("A"));
-    } catch (const EPainelError& e) {
-        return fail(e.text());
-    }
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) return fail(QStringLiteral("no free port"));
-    m_port = probe.serverPort();
-    probe.close();
-    bool ok = write(QStringLiteral("config.ini"), "[sgbd]\r\nusuario=\r\nfatura=" + cp1252::encode(database) + "\r\n") &&
-              write(QStringLiteral("configserver.txt"),
-                    QByteArray::number(m_port) + "\r\n1\r\n" + m_setup.soundSwitch + "\r\nS\r\n") &&
-              write(QStringLiteral("NOTIFY.WAV"), toneWave(m_setup.toneSeconds));
+    bool ok = write(QStringLiteral("NOTIFY.WAV"), toneWave(m_setup.toneSeconds));
     if (ok && !m_setup.pronuncia.isEmpty()) ok = write(QStringLiteral("pronuncia.txt"), m_setup.pronuncia);
-    return ok || fail(QStringLiteral("cannot write the panel's files in %1").arg(m_dir.path()));
+    if (!ok && why) *why = QStringLiteral("cannot write the panel's files in %1").arg(m_dir.path());
+    return ok;
 }
 
 bool HallPanel::start(QString* why) {
