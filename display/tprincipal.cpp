@@ -1,5 +1,4 @@
 #include "display/tprincipal.h"
-#include "group/groupclient.h"
 
 #include "calls/listener.h"
 #include "calls/pausa.h"
@@ -16,6 +15,7 @@
 #include "display/memo.h"
 #include "display/panel.h"
 #include "display/windowmanager.h"
+#include "group/groupclient.h"
 #include "media/mediaplayer.h"
 
 #include <QCoreApplication>

@@ -14,10 +14,10 @@
 
 #include <QDateTime>
 #include <QString>
-#include <deque>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 

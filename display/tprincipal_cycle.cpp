@@ -7,9 +7,9 @@
 #include "calls/listener.h"
 #include "db/callsquery.h"
 #include "db/database.h"
-#include "group/groupclient.h"
 #include "display/panel.h"
 #include "display/tprincipal.h"
+#include "group/groupclient.h"
 #include "media/mediaplayer.h"
 
 #include <QTcpSocket>

@@ -42,12 +42,14 @@ void TPrincipal::runStartup() {
     w_ConfigTXT->setLines(loadTextLines(QStringLiteral("configserver.txt")));
     ServerSocket1->Port = StrToInt(configLine(0));
     startupMedia(ini);
-    ServerSocket1->SetActive(true);
     startGroup(ini);
+    ServerSocket1->SetActive(true);
 }
 
-// The panel group, once the panel listens: its broker is never needed for the panel's own calls,
-// so a [grupo] that cannot be read is reported for the journal and the panel works alone.
+// The panel group, just before the listener: a port that is taken (and retried) must not keep the
+// panel out of its group. Joining never waits for the broker, which is never needed for the
+// panel's own calls, so a [grupo] that cannot be read is reported for the journal and the panel
+// works alone. Calls from the group wait until the listener is on.
 void TPrincipal::startGroup(const TIniFile& ini) {
     if (!QFileInfo::exists(ini.FileName())) return;
     const GroupSettingsRead read = readGroupSettings(ini, m_env.askKey);
