@@ -51,7 +51,6 @@ void TPrincipal::runStartup() {
 // panel's own calls, so a [grupo] that cannot be read is reported for the journal and the panel
 // works alone. Calls from the group wait until the listener is on.
 void TPrincipal::startGroup(const TIniFile& ini) {
-    if (!QFileInfo::exists(ini.FileName())) return;
     const GroupSettingsRead read = readGroupSettings(ini, m_env.askKey);
     if (!read.error.isEmpty()) logError(read.error);
     if (!read.settings) return;
