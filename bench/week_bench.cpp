@@ -17,6 +17,8 @@
 //   --voice-off           sound and voice off, the stations calling back to back (no --rate), at
 //                         most 20,000 calls: the rate the cycle allows, as soak_bench
 //   --log FILE            everything the panel writes to standard error, into FILE
+//   --fds                 after each phase, the panel's descriptors that came and went, each
+//                         named (a socket by its ports or its peer's path, from ss)
 //
 // Exit status: 0 when no call was lost, 1 when one was, 77 when Firebird's server or PulseAudio
 // is missing (nothing was run).
@@ -170,6 +172,54 @@ int descriptorsOf(pid_t pid) {
     return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
 }
 
+// What each descriptor of a process is: its link in /proc, and for a socket the line ss gives for
+// it (ports, or a Unix socket's path and its peer's). A socket ss does not know keeps its link.
+std::map<int, std::string> descriptorNames(pid_t pid) {
+    std::map<int, std::string> names;
+    const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fdDir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
+        names[fd.toInt()] = QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd).section(QLatin1Char('/'), -1).toStdString();
+    QProcess ss;
+    ss.start(QStringLiteral("ss"), {QStringLiteral("-anpH")});
+    if (!ss.waitForFinished(5000)) return names;
+    // ss: netid state recv-q send-q local peer process; a Unix socket has its path and inode as
+    // local, and its peer's inode as peer.
+    std::map<std::string, std::string> localOfInode;
+    std::vector<QStringList> lines;
+    for (const QByteArray& line : ss.readAllStandardOutput().split('\n')) {
+        const QStringList w = QString::fromLocal8Bit(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (w.size() < 7) continue;
+        lines.push_back(w);
+        if (w[0].startsWith(QLatin1String("u_")))
+            localOfInode[w[5].toStdString()] = (w[4] + QLatin1Char(' ') + w.mid(8).join(QLatin1Char(' ')).section(QLatin1Char(','), 0, 0)).toStdString();
+    }
+    const QString mine = QStringLiteral("pid=%1,fd=").arg(pid);
+    for (const QStringList& w : lines) {
+        const QString users = w.join(QLatin1Char(' '));
+        for (qsizetype at = users.indexOf(mine); at >= 0; at = users.indexOf(mine, at + 1)) {
+            const int fd = users.mid(at + mine.size()).section(QLatin1Char(')'), 0, 0).toInt();
+            std::string name = w[0].toStdString() + " " + w[1].toStdString() + " " + w[4].toStdString() + " -> ";
+            if (w[0].startsWith(QLatin1String("u_"))) {
+                const auto peer = localOfInode.find(w[7].toStdString());
+                name += peer != localOfInode.end() ? peer->second : "inode " + w[7].toStdString();
+            } else {
+                name += w[5].toStdString();
+            }
+            names[fd] = name;
+        }
+    }
+    return names;
+}
+
+// The descriptors of `now` not in `before` (+) and of `before` not in `now` (-), counted by name.
+void printDescriptorChange(const std::map<int, std::string>& before, const std::map<int, std::string>& now) {
+    std::map<std::string, int> count;
+    for (const auto& [fd, name] : now) ++count[name];
+    for (const auto& [fd, name] : before) --count[name];
+    for (const auto& [name, n] : count)
+        if (n != 0) std::printf("    %+d  %s\n", n, name.c_str());
+}
+
 struct ResourceSample {
     double seconds;
     int callsSent;
@@ -214,14 +264,16 @@ int main(int argc, char** argv) {
     bool voice = true;
     double rate = 0.03;
     FILE* log = nullptr;
+    bool traceDescriptors = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--quick")) form = Quick;
         else if (!std::strcmp(argv[i], "--short")) form = Short;
         else if (!std::strcmp(argv[i], "--voice-off")) voice = false, rate = 0;
         else if (!std::strcmp(argv[i], "--rate") && i + 1 < argc) rate = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--log") && i + 1 < argc) log = std::fopen(argv[++i], "w");
+        else if (!std::strcmp(argv[i], "--fds")) traceDescriptors = true;
         else {
-            std::fprintf(stderr, "usage: week_bench [--quick|--short] [--rate R] [--voice-off] [--log FILE]\n");
+            std::fprintf(stderr, "usage: week_bench [--quick|--short] [--rate R] [--voice-off] [--log FILE] [--fds]\n");
             return 2;
         }
     }
@@ -495,6 +547,8 @@ int main(int argc, char** argv) {
          }},
     };
 
+    std::map<int, std::string> descriptorsBefore;
+    if (traceDescriptors) descriptorsBefore = descriptorNames(panel.pid());
     for (int pass = 0;; ++pass) {
         for (const Fault& f : schedule) {
             beginPhase(f.name);
@@ -508,6 +562,13 @@ int main(int argc, char** argv) {
             }
             f.run();
             sleepSeconds(quiet);
+            if (traceDescriptors) {
+                const std::map<int, std::string> now = descriptorNames(panel.pid());
+                std::printf("descriptors after \"%s\" (pass %d): %zu\n", f.name.c_str(), pass + 1, now.size());
+                printDescriptorChange(descriptorsBefore, now);
+                std::fflush(stdout);
+                descriptorsBefore = now;
+            }
             if (!panel.running()) break;
         }
         if (!panel.running() || secondsSince(t0) >= duration || nextCall >= callLimit) break;

@@ -66,7 +66,9 @@ struct MediaDevice::BusLink {
     int pipeline;
 
     // Runs on whichever thread posts the message: the few messages the device uses are handed
-    // to the user-interface thread, all of them are taken off the bus.
+    // to the user-interface thread, all of them are taken off the bus. A message dropped here is
+    // this handler's to free: each holds its source, and a message never freed keeps the whole
+    // pipeline alive after it is released.
     static GstBusSyncReply post(GstBus*, GstMessage* message, gpointer data) {
         switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR:
@@ -74,13 +76,14 @@ struct MediaDevice::BusLink {
         case GST_MESSAGE_ASYNC_DONE:
             break;
         default:
+            gst_message_unref(message);
             return GST_BUS_DROP;
         }
         auto* link = static_cast<BusLink*>(data);
         MediaDevice* device = link->device;
         const int pipeline = link->pipeline;
         const int serial = device->m_flushSerial.load();
-        MessageRef ref(gst_message_ref(message), gst_message_unref);
+        MessageRef ref(message, gst_message_unref);
         QMetaObject::invokeMethod(
             device, [device, pipeline, serial, ref] { device->onBusMessage(pipeline, serial, ref.get()); },
             Qt::QueuedConnection);

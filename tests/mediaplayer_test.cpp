@@ -493,6 +493,28 @@ TEST_F(MediaPlayerTest, ClosingLetsTheFileGo) {
     }
 }
 
+// A medium closed leaves nothing of its own behind: reopened and played again and again (the
+// chime of every call, a medium brought back after a fault), the process's descriptors stay
+// where they were. A pipeline kept alive holds a pair of sockets for its bus.
+TEST_F(MediaPlayerTest, OpenPlayAndCloseAgainAndAgainHoldNoDescriptors) {
+    const auto descriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    };
+    TMediaPlayer p;
+    NoticeLog log(p);
+    p.setFileName(chime());
+    const auto round = [&] {
+        p.Open();
+        ASSERT_TRUE(playToEnd(p, log));
+        p.Close();
+    };
+    ASSERT_NO_FATAL_FAILURE(round()); // what the media system opens once for the process
+    const qsizetype before = descriptors();
+    for (int i = 0; i < 4; ++i) ASSERT_NO_FATAL_FAILURE(round());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return descriptors() <= before; }, 5000))
+        << "descriptors: " << before << " before, " << descriptors() << " after four more rounds";
+}
+
 // Open waits for the medium while serving timers, but no socket read (a call message) starts
 // inside it; a player call that a timer makes meanwhile is dropped, not reported.
 TEST_F(MediaPlayerTest, OpenServesNoSocketReadAndDropsCallsMadeInsideIt) {
