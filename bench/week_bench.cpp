@@ -50,6 +50,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <netinet/in.h>
 #include <random>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -250,6 +251,20 @@ struct Phase {
     ResourceSample after{};
 };
 
+// A listening socket on 127.0.0.2 and the port, as another program holding it: the panel, which
+// listens on every address, cannot listen while it is there, and stations calling 127.0.0.1 are
+// refused (and try again) rather than heard by it. -1 while the panel holds the port.
+int holdPort(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(0x7f000002);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 1) == 0) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
 // Abusive stations of one kind, each on a thread of its own, all ended before this returns.
 void abuse(int count, const std::function<void(int)>& station) {
     std::vector<std::thread> threads;
@@ -333,6 +348,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     QStringList env = HallSink(pulse.runtime()).environment(install.environment());
+    // Error boxes as a clinic has them: the first one opens and nobody ever presses OK, so the
+    // whole run goes on inside its loop (every error is on standard error as well).
+    env.removeAll(QStringLiteral("PAINEL_ERRORS=stderr"));
     env << QStringLiteral("PAINEL_LOG_CALLS=1") << QStringLiteral("NOTIFY_SOCKET=") + at("notify")
         << QStringLiteral("WATCHDOG_USEC=300000") << QStringLiteral("PAINEL_DB_TIMEOUT=2");
 
@@ -442,6 +460,7 @@ int main(int argc, char** argv) {
         writeFile(chime, goodChime);
         if (!goodVideo.isEmpty()) writeFile(video, goodVideo);
     };
+    int portHolds = 0;
     std::mt19937 random(7);
     const auto junk = [&](int n) {
         QByteArray bytes(n, '\0');
@@ -532,6 +551,20 @@ int main(int argc, char** argv) {
                  sleepSeconds(2);
                  for (auto& s : held) s->reset();
              });
+         }, true},
+        {"port held while the listener is off", "a counter call; the port held by another socket from when the listener lets it go until 15 s later (past the cycle's end)",
+         [&] {
+             char message[32];
+             std::snprintf(message, sizeof message, "01%03dPORTA", portHolds++ % 1000);
+             std::thread counter(call, message);
+             int held = -1;
+             for (const Clock::time_point until = Clock::now() + std::chrono::seconds(3); held < 0 && Clock::now() < until;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+                 held = holdPort(port);
+             if (held < 0) std::fprintf(stderr, "week_bench: the port was never let go in the counter call\n");
+             sleepSeconds(15);
+             if (held >= 0) ::close(held);
+             counter.join();
          }, true},
         {"sound server hung", "SIGSTOP of PulseAudio for 3 s (calls speaking)",
          [&] {
