@@ -10,13 +10,14 @@
 //
 //   week_bench            30 minutes, the schedule repeated
 //   week_bench --quick    about 4 minutes (the schedule twice)
-//   week_bench --short    one pass of the schedule, about 130 seconds (the test week_bench_short)
+//   week_bench --short    one pass of the schedule, about 150 seconds (the test week_bench_short)
 //   --rate R              calls a second offered by the stations together (default 0.03), besides
 //                         a call at the start of each fault: a spoken call holds the panel about
 //                         5.5 s, and calls waiting behind it are served one after the other
 //   --voice-off           sound and voice off, the stations calling back to back (no --rate), at
 //                         most 20,000 calls: the rate the cycle allows, as soak_bench
 //   --log FILE            everything the panel writes to standard error, into FILE
+//                         (error boxes are shown and left open: nobody answers them)
 //   --fds                 after each phase, the panel's descriptors that came and went, each
 //                         named (a socket by its ports or its peer's path, from ss)
 //
