@@ -169,18 +169,21 @@ private:
     std::vector<std::string> m_other;
 };
 
-// Descriptors open in another process.
-int descriptorsOf(pid_t pid) {
-    return int(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size());
+QString descriptorFolder(pid_t pid) { return QStringLiteral("/proc/%1/fd").arg(pid); }
+
+// The descriptors open in another process, by number.
+QStringList descriptorEntries(pid_t pid) {
+    return QDir(descriptorFolder(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System);
 }
+
+int descriptorsOf(pid_t pid) { return int(descriptorEntries(pid).size()); }
 
 // What each descriptor of a process is: its link in /proc, and for a socket the line ss gives for
 // it (ports, or a Unix socket's path and its peer's). A socket ss does not know keeps its link.
 std::map<int, std::string> descriptorNames(pid_t pid) {
     std::map<int, std::string> names;
-    const QString fdDir = QStringLiteral("/proc/%1/fd").arg(pid);
-    for (const QString& fd : QDir(fdDir).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System))
-        names[fd.toInt()] = QFile::symLinkTarget(fdDir + QLatin1Char('/') + fd).section(QLatin1Char('/'), -1).toStdString();
+    for (const QString& fd : descriptorEntries(pid))
+        names[fd.toInt()] = QFile::symLinkTarget(descriptorFolder(pid) + QLatin1Char('/') + fd).section(QLatin1Char('/'), -1).toStdString();
     QProcess ss;
     ss.start(QStringLiteral("ss"), {QStringLiteral("-anpH")});
     if (!ss.waitForFinished(5000)) return names;

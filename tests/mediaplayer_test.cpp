@@ -7,6 +7,7 @@
 #include "tests/support/countingdisplay.h"
 #include "tests/support/mediaapp.h"
 #include "tests/support/mediawait.h"
+#include "tests/support/procstats.h"
 #include "tests/support/tempdir.h"
 #include "tools/testmedia.h"
 
@@ -497,9 +498,6 @@ TEST_F(MediaPlayerTest, ClosingLetsTheFileGo) {
 // chime of every call, a medium brought back after a fault), the process's descriptors stay
 // where they were. A pipeline kept alive holds a pair of sockets for its bus.
 TEST_F(MediaPlayerTest, OpenPlayAndCloseAgainAndAgainHoldNoDescriptors) {
-    const auto descriptors = [] {
-        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
-    };
     TMediaPlayer p;
     NoticeLog log(p);
     p.setFileName(chime());
@@ -509,10 +507,10 @@ TEST_F(MediaPlayerTest, OpenPlayAndCloseAgainAndAgainHoldNoDescriptors) {
         p.Close();
     };
     ASSERT_NO_FATAL_FAILURE(round()); // what the media system opens once for the process
-    const qsizetype before = descriptors();
+    const int before = procstats::openDescriptors();
     for (int i = 0; i < 4; ++i) ASSERT_NO_FATAL_FAILURE(round());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return descriptors() <= before; }, 5000))
-        << "descriptors: " << before << " before, " << descriptors() << " after four more rounds";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return procstats::openDescriptors() <= before; }, 5000))
+        << "descriptors: " << before << " before, " << procstats::openDescriptors() << " after four more rounds";
 }
 
 // Open waits for the medium while serving timers, but no socket read (a call message) starts
